@@ -1,0 +1,32 @@
+# The two commands a new machine needs:
+#   make run    install, build, and run the stimulus program on $DISPLAY
+#   make test   install, build, and run every test
+BUILD ?= build
+BUILD_SANITIZE ?= build-sanitize
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+.PHONY: run test test-sanitize build build-sanitize setup clean
+
+setup:
+	./scripts/setup.sh
+
+build: setup
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) $(EXTRA_CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/stimulus/stimulus
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+build-sanitize: setup
+	cmake -S . -B $(BUILD_SANITIZE) -DCMAKE_BUILD_TYPE=Debug -DKESTRAVON_SANITIZE=ON $(EXTRA_CMAKE_FLAGS)
+	cmake --build $(BUILD_SANITIZE) -j $(JOBS)
+
+test-sanitize: build-sanitize
+	cd $(BUILD_SANITIZE) && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD) $(BUILD_SANITIZE)

@@ -1,0 +1,248 @@
+#include "library/canvas/canvas.h"
+
+#include <climits>
+
+#include "library/canvas/display_lists.h"
+#include "library/canvas/gl.h"
+#include "library/canvas/overlay.h"
+#include "library/frame/application.h"
+#include "library/parameters/parameter_console.h"
+
+namespace Kestravon {
+
+Canvas* currentCanvas = nullptr;
+
+namespace {
+
+constexpr std::uint32_t kPixelFormatFlags = platform::kPfdDoubleBuffer | platform::kPfdDrawToBitmap |
+                                            platform::kPfdSupportOpenGL | platform::kPfdSwapCopy |
+                                            platform::kPfdGenericAccelerated;
+static_assert(kPixelFormatFlags == 0x1429, "the canvas asks for draw-to-bitmap, double-buffered OpenGL");
+
+// n + add, stopping at the largest int: a long run must not overflow.
+std::int32_t saturatingAdd(std::int32_t n, double add) {
+  const double sum = static_cast<double>(n) + add;
+  if (!(sum < static_cast<double>(INT_MAX))) return INT_MAX;
+  return static_cast<std::int32_t>(sum);
+}
+
+}  // namespace
+
+// ---- platform half ---------------------------------------------------------
+
+APICanvasProperties::APICanvasProperties() : opened(false) {}
+
+APICanvasProperties::~APICanvasProperties() { close(); }
+
+void APICanvasProperties::open(int width, int height, int colorDepth, double refreshRate) {
+  platform::DisplayMode mode;
+  mode.width = width;
+  mode.height = height;
+  mode.bitsPerPixel = colorDepth;
+  mode.frequency = static_cast<int>(refreshRate);
+  if (platform::changeDisplayMode(mode) != platform::kDispChangeSuccessful) {
+    throw "API Error (Failed to switch display mode)";
+  }
+
+  hwnd = nullptr;
+  hdc = nullptr;
+  hglrc = nullptr;
+  try {
+    platform::showCursor(false);
+    const int screenWidth = platform::screenWidth();
+    const int screenHeight = platform::screenHeight();
+    hwnd = platform::createCanvasWindow(application.className, kCanvasTitle, 0, 0, screenWidth, screenHeight,
+                                        application.instance);
+    if (hwnd == nullptr) throw "Failed to create the canvas.";
+    createContext(hwnd, &hdc, &hglrc, colorDepth);
+  } catch (const char*) {
+    // Give the desktop back before the failure is shown: the program ends
+    // after it, and a switched mode or hidden cursor would outlive it.
+    if (hglrc != nullptr) platform::deleteGLContext(hglrc);
+    if (hdc != nullptr) platform::releaseDeviceContext(hwnd, hdc);
+    if (hwnd != nullptr) platform::destroyWindow(hwnd);
+    platform::restoreDisplayMode();
+    platform::showCursor(true);
+    hwnd = nullptr;
+    hdc = nullptr;
+    hglrc = nullptr;
+    throw;
+  }
+  opened = true;
+  platform::bringWindowToTop(hwnd);
+  platform::showWindow(hwnd, application.showCommand);
+}
+
+void APICanvasProperties::createContext(platform::Window window, platform::DeviceContext* dc,
+                                        platform::GLContext* context, int colorDepth) {
+  *dc = platform::getDeviceContext(window);
+
+  platform::PixelFormatDescriptor descriptor;
+  descriptor.size = 40;
+  descriptor.version = 1;
+  descriptor.flags = kPixelFormatFlags;
+  descriptor.pixelType = 0;
+  descriptor.colorBits = static_cast<std::uint8_t>(colorDepth & 0xFF);
+  descriptor.depthBits = 0;
+  descriptor.auxBuffers = 1;
+  descriptor.layerType = 0;
+  const int format = platform::choosePixelFormat(*dc, descriptor);
+  if (!platform::setPixelFormat(*dc, format, descriptor)) {
+    throw "API Error (Failed to set pixel format).";
+  }
+
+  *context = platform::createGLContext(*dc);
+  if (*context == nullptr) throw "API Error (Failed to set OpenGL context).";
+  if (!platform::makeCurrent(*dc, *context)) throw "API Error (Failed to set OpenGL context).";
+}
+
+void APICanvasProperties::close() {
+  if (opened) {
+    releaseContext(hwnd, hdc, hglrc);
+    platform::destroyWindow(hwnd);
+    platform::restoreDisplayMode();
+    platform::showCursor(true);
+  }
+  opened = false;
+}
+
+void APICanvasProperties::releaseContext(platform::Window window, platform::DeviceContext dc,
+                                         platform::GLContext context) {
+  platform::makeCurrent(nullptr, nullptr);
+  platform::deleteGLContext(context);
+  platform::releaseDeviceContext(window, dc);
+}
+
+void APICanvasProperties::swapBuffers() { platform::swapBuffers(hdc); }
+
+// ---- canvas ----------------------------------------------------------------
+
+Canvas::Canvas(int width, int height, int colorDepth, double refreshRate)
+    : opened(false),
+      colorDepth(0),
+      width(0),
+      height(0),
+      refreshRate(0),
+      lastFlip(),
+      frameAccounting(false),
+      infoOverlay(false),
+      lastInterval(0),
+      intervalLimit(0),
+      intervalOffset(0.1),
+      flipCount(0),
+      droppedFrames(0),
+      api(nullptr) {
+  set(width, height, colorDepth, refreshRate);
+}
+
+Canvas::~Canvas() { release(); }
+
+void Canvas::set(int w, int h, int depth, double rate) {
+  if (opened) throw AlreadyOpened;
+
+  opened = false;
+  lastInterval = 0;
+  intervalLimit = 0;
+  intervalOffset = 0.1;
+  flipCount = 0;
+  droppedFrames = 0;
+  lastFlip.update();
+  frameAccounting = false;
+  infoOverlay = false;
+
+  width = static_cast<double>(w);
+  height = static_cast<double>(h);
+  colorDepth = depth;
+  refreshRate = rate;
+  intervalLimit = 1000.0 / refreshRate + 1.0;
+
+  api = new APICanvasProperties();
+  try {
+    api->open(w, h, depth, rate);
+  } catch (...) {
+    delete api;
+    api = nullptr;
+    throw;
+  }
+  opened = true;
+
+  if (currentCanvas == nullptr) {
+    currentCanvas = this;
+    buildDisplayLists();
+  }
+
+  glMatrixMode(GL_PROJECTION);
+  glDrawBuffer(GL_BACK);
+  glReadBuffer(GL_BACK);
+  glLoadIdentity();
+  glOrtho(0, width, height, 0, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glTranslated(0.375, 0.375, 0);
+  glPushMatrix();
+  glShadeModel(GL_FLAT);
+  glEnable(GL_ALPHA_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_DITHER);
+  glDisable(GL_FOG);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_LOGIC_OP);
+  glDisable(GL_STENCIL_TEST);
+  glDisable(GL_TEXTURE_1D);
+  glDisable(GL_TEXTURE_2D);
+  glPixelTransferi(GL_MAP_COLOR, 0);
+  glPixelTransferi(GL_RED_SCALE, 1);
+  glPixelTransferi(GL_RED_BIAS, 0);
+  glPixelTransferi(GL_ALPHA_SCALE, 1);
+  glPixelTransferi(GL_ALPHA_BIAS, 0);
+  glClearColor(0, 0, 0, 1);
+
+  clear(Color::black);
+  flip();
+  clear(Color::black);
+  flip();
+}
+
+void Canvas::release() {
+  if (opened) {
+    api->close();
+    delete api;
+    api = nullptr;
+  }
+  opened = false;
+  // Its context, and the display lists in it, are gone: a canvas opened
+  // later becomes current and builds them anew.
+  if (currentCanvas == this) currentCanvas = nullptr;
+}
+
+void Canvas::clear(Color color) {
+  glClearColor(static_cast<GLfloat>(color.r), static_cast<GLfloat>(color.g), static_cast<GLfloat>(color.b),
+               static_cast<GLfloat>(color.a));
+  glClear(GL_COLOR_BUFFER_BIT);
+}
+
+void Canvas::flip() {
+  if (infoOverlay) drawCanvasInfoOverlay(*this);
+  ParameterConsole::refresh();
+  glFlush();
+  api->swapBuffers();
+  if (frameAccounting) {
+    Clock now;
+    lastInterval = (now - lastFlip).milliseconds();
+    flipCount = saturatingAdd(flipCount, 1.0);
+    const double missed = (lastInterval + intervalOffset) / intervalLimit;
+    // A clock running backwards must not subtract from the count.
+    if (missed >= 1.0) droppedFrames = saturatingAdd(droppedFrames, missed);
+    lastFlip = now;
+  }
+}
+
+void Canvas::fillRect(const Rectangle& rect, const Color& color) {
+  glColor4f(static_cast<GLfloat>(color.r), static_cast<GLfloat>(color.g), static_cast<GLfloat>(color.b),
+            static_cast<GLfloat>(color.a));
+  glRectd(rect.left, rect.top, rect.right + 1, rect.bottom + 1);
+}
+
+}  // namespace Kestravon

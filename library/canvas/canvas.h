@@ -1,0 +1,86 @@
+// The full-screen canvas: display mode, window, rendering context, frame
+// presentation and drawing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "library/canvas/shapes.h"
+#include "library/frame/clock.h"
+#include "platform/platform.h"
+
+namespace Kestravon {
+
+// The platform half of an open canvas: every window-system call goes through here.
+class APICanvasProperties {
+ public:
+  APICanvasProperties();
+  ~APICanvasProperties();
+  APICanvasProperties(const APICanvasProperties&) = delete;
+  APICanvasProperties& operator=(const APICanvasProperties&) = delete;
+
+  // Switches the display mode and creates the window and the context. A
+  // failure throws its text after undoing the steps already taken.
+  void open(int width, int height, int colorDepth, double refreshRate);
+  void createContext(platform::Window window, platform::DeviceContext* dc, platform::GLContext* context,
+                     int colorDepth);
+  void close();
+  void releaseContext(platform::Window window, platform::DeviceContext dc, platform::GLContext context);
+  void swapBuffers();
+
+  platform::DeviceContext hdc = nullptr;
+  platform::Window hwnd = nullptr;
+  platform::GLContext hglrc = nullptr;
+  bool opened = false;
+};
+
+class Canvas {
+ public:
+  enum Error { AlreadyOpened = 1 };
+
+  Canvas(int width, int height, int colorDepth, double refreshRate);
+  ~Canvas();
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+
+  void set(int width, int height, int colorDepth, double refreshRate);
+  void release();
+
+  void clear(Color color);
+  void flip();
+  void fillRect(const Rectangle& rect, const Color& color);
+
+  void drawText(const char* text, double x, double y, Color color);
+  void drawText(const std::string& text, double x, double y, Color color);
+  template <typename T>
+  void drawNumber(T value, double x, double y, Color color, bool leftAligned);
+
+  bool opened;
+  std::int32_t colorDepth;
+  double width;
+  double height;
+  double refreshRate;
+  Clock lastFlip;
+  bool frameAccounting;
+  bool infoOverlay;
+  double lastInterval;
+  double intervalLimit;
+  double intervalOffset;
+  // Both counters stop at the largest int rather than overflow.
+  std::int32_t flipCount;
+  std::int32_t droppedFrames;
+  APICanvasProperties* api;
+};
+
+extern template void Canvas::drawNumber<int>(int, double, double, Color, bool);
+extern template void Canvas::drawNumber<double>(double, double, double, Color, bool);
+
+// The first canvas that opened; text and the parameter console draw through it.
+extern Canvas* currentCanvas;
+
+// Draws on currentCanvas; a canvas must be open.
+void drawText(const std::string& text, double x, double y, Color color);
+
+constexpr const char* kCanvasTitle = "Kestravon Main Window";
+
+}  // namespace Kestravon

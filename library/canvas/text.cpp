@@ -1,0 +1,72 @@
+// Text in the bitmap font and numbers in the seven-segment font.
+#include <cstdio>
+
+#include "library/canvas/canvas.h"
+#include "library/canvas/display_lists.h"
+#include "library/canvas/gl.h"
+
+namespace Kestravon {
+
+namespace {
+
+constexpr GLfloat kDigitPitch = 12.0f;
+
+// The text an output string stream in its default state gives (classic
+// locale, precision 6, %g-style), written without allocating.
+int formatNumber(int value, char (&buffer)[32]) { return std::snprintf(buffer, sizeof buffer, "%d", value); }
+int formatNumber(double value, char (&buffer)[32]) { return std::snprintf(buffer, sizeof buffer, "%.6g", value); }
+
+}  // namespace
+
+void Canvas::drawText(const char* text, double x, double y, Color color) {
+  glPushMatrix();
+  glPushAttrib(GL_ALL_ATTRIB_BITS);
+  // The raster position latches the current colour for the bitmaps.
+  glColor4f(static_cast<GLfloat>(color.r), static_cast<GLfloat>(color.g), static_cast<GLfloat>(color.b),
+            static_cast<GLfloat>(color.a));
+  glRasterPos2d(static_cast<double>(static_cast<long long>(x)), static_cast<double>(static_cast<long long>(y)));
+  for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c != 0; ++c) {
+    // Codes above 127 lie outside the font and draw nothing.
+    if (*c < 128) glCallList(fontLists[*c]);
+  }
+  glPopAttrib();
+  glPopMatrix();
+}
+
+void Canvas::drawText(const std::string& text, double x, double y, Color color) {
+  drawText(text.c_str(), x, y, color);
+}
+
+void drawText(const std::string& text, double x, double y, Color color) {
+  currentCanvas->drawText(text, x, y, color);
+}
+
+template <typename T>
+void Canvas::drawNumber(T value, double x, double y, Color color, bool leftAligned) {
+  char text[32];
+  const int length = formatNumber(value, text);
+  glPushMatrix();
+  glPushAttrib(GL_ALL_ATTRIB_BITS);
+  glColor4f(static_cast<GLfloat>(color.r), static_cast<GLfloat>(color.g), static_cast<GLfloat>(color.b),
+            static_cast<GLfloat>(color.a));
+  if (leftAligned) {
+    glTranslatef(static_cast<GLfloat>(x) - kDigitPitch, static_cast<GLfloat>(y), 0);
+    for (int i = 0; i < length; ++i) {
+      glTranslatef(kDigitPitch, 0, 0);
+      glCallList(segmentLists[static_cast<unsigned char>(text[i]) & 0x7F]);
+    }
+  } else {
+    glTranslatef(static_cast<GLfloat>(x), static_cast<GLfloat>(y), 0);
+    for (int i = length - 1; i >= 0; --i) {
+      glTranslatef(-kDigitPitch, 0, 0);
+      glCallList(segmentLists[static_cast<unsigned char>(text[i]) & 0x7F]);
+    }
+  }
+  glPopAttrib();
+  glPopMatrix();
+}
+
+template void Canvas::drawNumber<int>(int, double, double, Color, bool);
+template void Canvas::drawNumber<double>(double, double, double, Color, bool);
+
+}  // namespace Kestravon

@@ -1,0 +1,7 @@
+#include "library/frame/application.h"
+
+namespace Kestravon {
+
+Application application;
+
+}  // namespace Kestravon

@@ -1,0 +1,68 @@
+#include "library/frame/startup.h"
+
+#include "library/frame/application.h"
+#include "library/frame/clock.h"
+#include "library/frame/keyboard.h"
+#include "library/parameters/parameter_console.h"
+#include "library/parameters/variable_registry.h"
+
+namespace Kestravon {
+
+void RoutineRunner::run() {
+  if (mode == 0) ParameterConsole::setEnabled(true);
+  routine();
+}
+
+void initializeLibrary() {
+  Clock::initialize();
+  Keyboard::reset();
+  VariableRegistry::clear();
+}
+
+std::intptr_t listenerWindowProc(platform::Window window, std::uint32_t message, std::uintptr_t wParam,
+                                 std::intptr_t lParam) {
+  switch (message) {
+    case platform::kMsgClose:
+    case platform::kMsgDestroy:
+      platform::postQuitMessage(0);
+      return 0;
+    default:
+      return platform::defaultWindowProcedure(window, message, wParam, lParam);
+  }
+}
+
+int startUp(platform::Instance instance, platform::Instance previousInstance, const char* commandLine,
+            int showCommand, Routine routine) {
+  try {
+    application.instance = instance;
+    application.previousInstance = previousInstance;
+    application.commandLine = commandLine;
+    application.showCommand = showCommand;
+    application.className = kWindowClassName;
+
+    application.windowClass.className = kWindowClassName;
+    application.windowClass.menuName = kListenerTitle;
+    application.windowClass.procedure = listenerWindowProc;
+    application.windowClass.instance = instance;
+    if (platform::registerWindowClass(application.windowClass) == 0) {
+      throw "Failed to regist control message listner.";
+    }
+
+    application.listenerWindow = platform::createMessageWindow(kWindowClassName, kListenerTitle, instance);
+    if (application.listenerWindow == nullptr) throw "Failed to create control message listner.";
+
+    platform::setNormalPriority();
+    initializeLibrary();
+
+    RoutineRunner runner;
+    runner.routine = routine;
+    runner.mode = 0;
+    runner.run();
+  } catch (const char* text) {
+    platform::messageBox(text, kNotificationCaption);
+    return kFailureExitStatus;
+  }
+  return 0;
+}
+
+}  // namespace Kestravon

@@ -1,0 +1,40 @@
+// Start-up: registration, the hidden listener window, library
+// initialisation, the routine runner and the failure notification.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+namespace Kestravon {
+
+using Routine = void (*)();
+
+// Runs a routine on the caller's thread; mode 0 switches the parameter
+// console on first, any other mode leaves it as it is.
+struct RoutineRunner {
+  Routine routine = nullptr;
+  std::int32_t mode = 0;
+
+  void run();
+};
+
+// Clock divisor, keyboard tables, empty variable registry.
+void initializeLibrary();
+
+// The window procedure of the library's window class.
+std::intptr_t listenerWindowProc(platform::Window window, std::uint32_t message, std::uintptr_t wParam,
+                                 std::intptr_t lParam);
+
+// Everything the entry function does, with the routine it runs: returns the
+// process's exit status (0 after the routine returns, 15 after a failure was
+// shown). The Escape key ends the process from inside the routine instead.
+int startUp(platform::Instance instance, platform::Instance previousInstance, const char* commandLine,
+            int showCommand, Routine routine);
+
+constexpr const char* kWindowClassName = "KestravonWindow";
+constexpr const char* kListenerTitle = "Kestravon Dummy Window";
+constexpr const char* kNotificationCaption = "Kestravon Notification";
+constexpr int kFailureExitStatus = 15;
+
+}  // namespace Kestravon

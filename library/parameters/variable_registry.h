@@ -1,0 +1,88 @@
+// Program variables made adjustable at run time: one holder per registered
+// variable, kept in the process-wide registry in registration order.
+#pragma once
+
+#include <list>
+#include <string>
+
+#include "library/parameters/range.h"
+
+namespace Kestravon {
+
+class VariableMonitor_Holder {
+ public:
+  virtual ~VariableMonitor_Holder() = default;
+  virtual void* identifier() = 0;
+  virtual void draw(double x, double y, bool selected) = 0;
+  virtual void setLabel(const std::string& label) = 0;
+  virtual Range& setRange(Range& range) = 0;
+  virtual void setShiftStep(double step) = 0;
+  virtual void setPlainStep(double step) = 0;
+  virtual void decrement(bool shift) = 0;
+  virtual void increment(bool shift) = 0;
+};
+
+template <typename T>
+class VariableMonitor_Holder_Instance : public VariableMonitor_Holder {
+ public:
+  explicit VariableMonitor_Holder_Instance(T* variable);
+
+  void* identifier() override;
+  void draw(double x, double y, bool selected) override;
+  void setLabel(const std::string& text) override;
+  Range& setRange(Range& r) override;
+  void setShiftStep(double step) override;
+  void setPlainStep(double step) override;
+  void decrement(bool shift) override;
+  void increment(bool shift) override;
+
+  T* variable;
+  T shiftStep;
+  T plainStep;
+  Range range;
+  std::string label;
+
+ private:
+  void stepBy(T step, bool up);
+};
+
+extern template class VariableMonitor_Holder_Instance<int>;
+extern template class VariableMonitor_Holder_Instance<double>;
+
+class VariableRegistry {
+ public:
+  using List = std::list<VariableMonitor_Holder*>;
+
+  // The first holder bound to `key`; throws the boolean false when there is none.
+  static VariableMonitor_Holder* find(void* key);
+  // These drop a value addressed to an unregistered identifier, silently.
+  static void setLabel(void* identifier, const std::string& label);
+  static void setRange(void* identifier, Range& range);
+  static void setShiftStep(void* identifier, double step);
+  static void setPlainStep(void* identifier, double step);
+  // Forgets every holder (the holders themselves live on).
+  static void clear();
+
+  static List& holders();
+};
+
+// What registration returns: chain label, range and the two steps on it.
+class VariableBinding {
+ public:
+  VariableBinding& label(const char* text);
+  VariableBinding& range(Range& r);
+  // The first step given is the Shift step, every later one the plain step.
+  VariableBinding& step(double value);
+  VariableBinding& step(int value);
+
+  void* identifier;
+  bool stepGiven;
+};
+
+class VariableRegistrar {
+ public:
+  static VariableBinding add(int& variable);
+  static VariableBinding add(double& variable);
+};
+
+}  // namespace Kestravon

@@ -1,0 +1,157 @@
+// The window-system operations the library needs, one per Win32 call they
+// stand for. Every backend (win32, sdl2, headless) implements all of them.
+// No OS, SDL or EGL type appears here: handles are opaque pointers, message
+// identifiers, key codes and result codes carry their Win32 values so that
+// the library behaves the same on every backend.
+#pragma once
+
+#include <cstdint>
+
+namespace Kestravon {
+namespace platform {
+
+struct InstanceObject;
+struct WindowObject;
+struct DeviceContextObject;
+struct GLContextObject;
+using Instance = InstanceObject*;
+using Window = WindowObject*;
+using DeviceContext = DeviceContextObject*;
+using GLContext = GLContextObject*;
+
+// Window message identifiers (Win32 values).
+enum : std::uint32_t {
+  kMsgDestroy = 0x0002,
+  kMsgPaint = 0x000F,
+  kMsgClose = 0x0010,
+  kMsgQuit = 0x0012,
+  kMsgKeyDown = 0x0100,
+  kMsgKeyUp = 0x0101,
+  kMsgChar = 0x0102,
+  kMsgSysKeyDown = 0x0104,
+  kMsgSysKeyUp = 0x0105,
+  kMsgMouseMove = 0x0200,
+  kMsgLButtonDown = 0x0201,
+  kMsgLButtonUp = 0x0202,
+};
+
+struct Message {
+  Window window = nullptr;
+  std::uint32_t id = 0;
+  std::uintptr_t wParam = 0;  // the virtual-key code of key messages
+  std::intptr_t lParam = 0;
+};
+
+using WindowProcedure = std::intptr_t (*)(Window window, std::uint32_t message, std::uintptr_t wParam,
+                                          std::intptr_t lParam);
+
+// ---- start-up -------------------------------------------------------------
+
+struct WindowClass {
+  const char* className = nullptr;
+  const char* menuName = nullptr;
+  WindowProcedure procedure = nullptr;
+  Instance instance = nullptr;
+};
+
+// RegisterClassExA: the class atom, 0 on failure.
+std::uint16_t registerWindowClass(const WindowClass& windowClass);
+// CreateWindowExA with HWND_MESSAGE as parent: null on failure.
+Window createMessageWindow(const char* className, const char* title, Instance instance);
+// SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS).
+void setNormalPriority();
+// MessageBoxA(no owner, text, caption, MB_OK); returns when the box is closed.
+int messageBox(const char* text, const char* caption);
+
+// ---- display mode and windows ---------------------------------------------
+
+// ChangeDisplaySettingsA result codes.
+enum : long {
+  kDispChangeSuccessful = 0,
+  kDispChangeRestart = 1,
+  kDispChangeFailed = -1,
+  kDispChangeBadMode = -2,
+  kDispChangeNotUpdated = -3,
+  kDispChangeBadFlags = -4,
+  kDispChangeBadParam = -5,
+};
+
+struct DisplayMode {
+  int width = 0;
+  int height = 0;
+  int bitsPerPixel = 0;
+  int frequency = 0;  // Hz
+};
+
+// ChangeDisplaySettingsA(mode, CDS_FULLSCREEN).
+long changeDisplayMode(const DisplayMode& mode);
+// ChangeDisplaySettingsA(NULL, 0): back to the desktop's own mode.
+void restoreDisplayMode();
+// ShowCursor: the new display count.
+int showCursor(bool show);
+// GetSystemMetrics(SM_CXSCREEN / SM_CYSCREEN).
+int screenWidth();
+int screenHeight();
+
+// CreateWindowExA(WS_EX_APPWINDOW | WS_EX_TOPMOST, className, title, WS_POPUP, ...): null on failure.
+Window createCanvasWindow(const char* className, const char* title, int x, int y, int width, int height,
+                          Instance instance);
+void bringWindowToTop(Window window);
+void showWindow(Window window, int showCommand);
+// DestroyWindow: the class's window procedure receives kMsgDestroy before it returns.
+void destroyWindow(Window window);
+
+// ---- pixel format and rendering context -----------------------------------
+
+// PIXELFORMATDESCRIPTOR members the library sets; all others are zero.
+struct PixelFormatDescriptor {
+  std::uint16_t size = 40;
+  std::uint16_t version = 1;
+  std::uint32_t flags = 0;
+  std::uint8_t pixelType = 0;  // 0 = PFD_TYPE_RGBA
+  std::uint8_t colorBits = 0;
+  std::uint8_t depthBits = 0;
+  std::uint8_t auxBuffers = 0;
+  std::uint8_t layerType = 0;  // 0 = PFD_MAIN_PLANE
+};
+
+enum : std::uint32_t {
+  kPfdDoubleBuffer = 0x0001,
+  kPfdDrawToWindow = 0x0004,
+  kPfdDrawToBitmap = 0x0008,
+  kPfdSupportOpenGL = 0x0020,
+  kPfdGenericAccelerated = 0x1000,
+  kPfdSwapCopy = 0x0400,
+};
+
+DeviceContext getDeviceContext(Window window);
+void releaseDeviceContext(Window window, DeviceContext dc);
+// ChoosePixelFormat: a format index, 0 when none fits.
+int choosePixelFormat(DeviceContext dc, const PixelFormatDescriptor& descriptor);
+bool setPixelFormat(DeviceContext dc, int format, const PixelFormatDescriptor& descriptor);
+GLContext createGLContext(DeviceContext dc);
+// wglMakeCurrent; (nullptr, nullptr) detaches the current context.
+bool makeCurrent(DeviceContext dc, GLContext context);
+void deleteGLContext(GLContext context);
+bool swapBuffers(DeviceContext dc);
+
+// ---- messages and keyboard ------------------------------------------------
+
+// PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE): true when a message was taken.
+bool peekMessage(Message& message);
+void translateMessage(const Message& message);
+std::intptr_t dispatchMessage(const Message& message);
+void postQuitMessage(int exitCode);
+std::intptr_t defaultWindowProcedure(Window window, std::uint32_t message, std::uintptr_t wParam,
+                                     std::intptr_t lParam);
+// GetKeyboardState: 256 bytes indexed by virtual-key code, bit 7 = down.
+void getKeyboardState(unsigned char state[256]);
+
+// ---- performance counter --------------------------------------------------
+
+// QueryPerformanceFrequency: false (and 0) when there is no counter.
+bool queryPerformanceFrequency(std::int64_t& frequency);
+void queryPerformanceCounter(std::int64_t& count);
+
+}  // namespace platform
+}  // namespace Kestravon

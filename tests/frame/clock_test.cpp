@@ -1,0 +1,73 @@
+#include "library/frame/clock.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "library/frame/exception.h"
+#include "tests/support/headless_fixture.h"
+
+namespace Kestravon {
+namespace {
+
+namespace hl = platform::headless;
+using ClockTest = testing::HeadlessTest;
+
+TEST_F(ClockTest, MillisecondsTruncateTowardZero) {
+  hl::setFrequency(3'579'545);  // an old ACPI timer: d = 3579
+  Clock::initialize();
+  const std::int64_t d = Clock::countsPerMillisecond;
+  ASSERT_EQ(d, 3579);
+  EXPECT_EQ(Clock(10 * d).milliseconds(), 10.0);
+  EXPECT_EQ(Clock(10 * d - 1).milliseconds(), 9.0);
+  EXPECT_EQ(Clock(-(3 * d + d * 9 / 10)).milliseconds(), -3.0);
+  EXPECT_EQ(Clock(d - 1).milliseconds(), 0.0);
+}
+
+TEST_F(ClockTest, ReadingsAndDifferences) {
+  hl::setCounter(1'000'000);
+  Clock earlier;
+  hl::advanceCounter(250'000);  // 25 ms at 10 MHz
+  Clock later;
+  EXPECT_EQ((later - earlier).milliseconds(), 25.0);
+  EXPECT_EQ((earlier - later).milliseconds(), -25.0);
+  hl::advanceCounter(10'000);
+  later.update();
+  EXPECT_EQ((later - earlier).milliseconds(), 26.0);
+  // Wraps like two's complement instead of overflowing.
+  const Clock big(std::numeric_limits<std::int64_t>::max());
+  EXPECT_EQ((Clock(std::numeric_limits<std::int64_t>::min()) - big).count, 1);
+}
+
+void expectRefused(std::int64_t frequency) {
+  hl::setFrequency(frequency);
+  try {
+    Clock::initialize();
+    ADD_FAILURE() << "a counter of " << frequency << " ticks per second was accepted";
+  } catch (const Exception& e) {
+    EXPECT_TRUE(e.origin() == typeid(Clock));
+    EXPECT_EQ(e.title(), "HARDWARE NOT SUPPORTED");
+    EXPECT_EQ(e.message(), "This computer does not support high-resolution performance counter.");
+    EXPECT_EQ(e.detail(), "");
+  }
+}
+
+TEST_F(ClockTest, MissingOrSlowCounterIsRefused) {
+  expectRefused(0);
+  expectRefused(999);  // would make the divisor 0
+  hl::setFrequency(1000);
+  EXPECT_NO_THROW(Clock::initialize());
+  EXPECT_EQ(Clock::countsPerMillisecond, 1);
+}
+
+TEST(ExceptionTest, DefaultOriginIsExceptionItself) {
+  const Exception e;
+  EXPECT_TRUE(e.origin() == typeid(Exception));
+  const Exception copy = Exception(typeid(Clock), "T", "M");
+  EXPECT_EQ(copy.title(), "T");
+  EXPECT_EQ(copy.message(), "M");
+}
+
+}  // namespace
+}  // namespace Kestravon

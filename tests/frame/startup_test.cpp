@@ -1,0 +1,138 @@
+#include "library/frame/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "library/frame/application.h"
+#include "library/frame/clock.h"
+#include "library/frame/exception.h"
+#include "library/frame/keyboard.h"
+#include "library/parameters/parameter_console.h"
+#include "library/parameters/variable_registry.h"
+#include "tests/support/headless_fixture.h"
+
+namespace Kestravon {
+namespace {
+
+namespace hl = platform::headless;
+using StartUpTest = testing::HeadlessTest;
+
+int routineRuns = 0;
+bool consoleOnInRoutine = false;
+void countingRoutine() {
+  ++routineRuns;
+  consoleOnInRoutine = ParameterConsole::enabled;
+}
+
+int runStartUp(void (*routine)()) {
+  routineRuns = 0;
+  hl::state().log.clear();
+  return startUp(nullptr, nullptr, "", 1, routine);
+}
+
+TEST_F(StartUpTest, RegistersListensInitialisesAndRunsTheRoutineWithTheConsoleOn) {
+  EXPECT_EQ(runStartUp(countingRoutine), 0);
+  EXPECT_EQ(routineRuns, 1);
+  EXPECT_TRUE(consoleOnInRoutine);
+  const auto& log = hl::state().log;
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[0], "registerWindowClass KestravonWindow Kestravon Dummy Window");
+  EXPECT_EQ(log[1], "createMessageWindow KestravonWindow Kestravon Dummy Window");
+  EXPECT_EQ(log[2], "setNormalPriority");
+  EXPECT_TRUE(application.windowClass.procedure == listenerWindowProc);
+  EXPECT_STREQ(application.className, "KestravonWindow");
+  EXPECT_EQ(application.showCommand, 1);
+  EXPECT_NE(application.listenerWindow, nullptr);
+  EXPECT_EQ(Clock::countsPerMillisecond, 10'000);
+  EXPECT_TRUE(hl::state().messageBoxes.empty());
+}
+
+TEST_F(StartUpTest, RegistrationFailureIsShownAndReturns15) {
+  hl::faults().registerWindowClass = true;
+  EXPECT_EQ(runStartUp(countingRoutine), 15);
+  EXPECT_EQ(routineRuns, 0);
+  ASSERT_EQ(hl::state().messageBoxes.size(), 1u);
+  EXPECT_EQ(hl::state().messageBoxes[0].text, "Failed to regist control message listner.");
+  EXPECT_EQ(hl::state().messageBoxes[0].caption, "Kestravon Notification");
+  EXPECT_EQ(hl::state().windowsAlive, 0);
+}
+
+TEST_F(StartUpTest, ListenerFailureIsShownAndReturns15) {
+  hl::faults().createMessageWindow = true;
+  EXPECT_EQ(runStartUp(countingRoutine), 15);
+  EXPECT_EQ(routineRuns, 0);
+  ASSERT_EQ(hl::state().messageBoxes.size(), 1u);
+  EXPECT_EQ(hl::state().messageBoxes[0].text, "Failed to create control message listner.");
+  EXPECT_EQ(hl::state().messageBoxes[0].caption, "Kestravon Notification");
+}
+
+TEST_F(StartUpTest, TextThrownByTheRoutineIsShownAndReturns15) {
+  EXPECT_EQ(runStartUp([] { throw "Failed to create the canvas."; }), 15);
+  ASSERT_EQ(hl::state().messageBoxes.size(), 1u);
+  EXPECT_EQ(hl::state().messageBoxes[0].text, "Failed to create the canvas.");
+}
+
+TEST_F(StartUpTest, MissingCounterIsNotCaughtByStartUp) {
+  hl::setFrequency(0);
+  EXPECT_THROW(runStartUp(countingRoutine), Exception);
+  EXPECT_EQ(routineRuns, 0);
+  EXPECT_TRUE(hl::state().messageBoxes.empty());
+}
+
+TEST_F(StartUpTest, InitializeLibraryEmptiesTheRegistryAndResetsTheKeyboard) {
+  int v = 0;
+  VariableRegistrar::add(v);
+  Keyboard::states[2][0x27] = 0x80;
+  initializeLibrary();
+  EXPECT_TRUE(VariableRegistry::holders().empty());
+  EXPECT_EQ(Keyboard::states[2][0x27], 0);
+  EXPECT_EQ(Keyboard::keyMap[Key::Escape], 0x1B);
+}
+
+TEST_F(StartUpTest, RunnerModeDecidesTheConsoleSwitch) {
+  RoutineRunner runner;
+  runner.routine = countingRoutine;
+  runner.mode = 7;
+  runner.run();
+  EXPECT_FALSE(consoleOnInRoutine);
+  runner.mode = 0;
+  runner.run();
+  EXPECT_TRUE(consoleOnInRoutine);
+}
+
+TEST_F(StartUpTest, CloseMessagePostsQuitAndTheRoutineKeepsRunning) {
+  EXPECT_EQ(runStartUp([] {
+              hl::pushClose(application.listenerWindow);
+              for (int i = 0; i < 3; ++i) Keyboard::query(Key::Escape, pushed);
+              routineRuns = 42;
+            }),
+            0);
+  EXPECT_EQ(routineRuns, 42);
+  EXPECT_EQ(hl::state().quitCount, 1);
+  EXPECT_EQ(hl::pendingMessages(), 0u) << "the quit message is taken and dispatched to no window";
+}
+
+TEST_F(StartUpTest, WindowProcedureAnswersCloseAndDestroyWithQuit) {
+  EXPECT_EQ(listenerWindowProc(nullptr, platform::kMsgClose, 0, 0), 0);
+  EXPECT_EQ(listenerWindowProc(nullptr, platform::kMsgDestroy, 0, 0), 0);
+  EXPECT_EQ(hl::state().quitCount, 2);
+  listenerWindowProc(nullptr, platform::kMsgPaint, 0, 0);
+  EXPECT_EQ(hl::state().quitCount, 2);
+}
+
+TEST_F(StartUpTest, EscapeInsideTheRoutineExitsWith128) {
+  EXPECT_EXIT(
+      {
+        runStartUp([] {
+          hl::pushKeyDown(0x1B);
+          for (;;) Keyboard::query(Key::Escape, pushed);
+        });
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(128), "");
+}
+
+}  // namespace
+}  // namespace Kestravon
