@@ -1,0 +1,279 @@
+// The real stimulus routine on the headless backend: every presented frame
+// is compared, pixel for pixel, with a frame drawn from the documented
+// geometry of the moving bars.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/headless/headless.h"
+#include "tests/support/headless_fixture.h"
+#include "tools/stimulus_driver.h"
+
+namespace Kestravon {
+namespace {
+
+namespace hl = platform::headless;
+using testing::Image;
+
+constexpr int kWidth = 1024;
+constexpr int kHeight = 768;
+// The console's rows occupy the top-left corner; the bars never reach it.
+constexpr int kConsoleRight = 200;
+constexpr int kConsoleBottom = 290;
+
+struct Variables {
+  double pathRatio = 1.0;
+  int barWidth = 6;
+  int soa = 2;
+  int eccentricity = 80;
+  int motionDirection = 1;
+  double greenLevel = 1.0;
+};
+
+// The moving-bar geometry, written from its description: bars k bar widths
+// apart, rows moving one bar width per flash around a path of length L, the
+// upper row rightwards when the direction is 1, positions taken modulo L.
+class Model {
+ public:
+  void advance(const Variables& v) {
+    v_ = v;
+    k_ = static_cast<int>(v.pathRatio + 1.0);
+    const int w = v.barWidth;
+    L_ = 600 - 600 % (2 * w * k_);
+    N_ = L_ / (w * k_);
+    const int cycle = (L_ / w) * v.soa;
+    counter_ = (counter_ + 1) % cycle;
+  }
+
+  int barsPerRow() const { return N_; }
+  int pathLength() const { return L_; }
+  bool flash() const { return counter_ % v_.soa == 0; }
+  int phase() const { return counter_ / v_.soa; }
+
+  // Centre of bar i of the row that moves right / left.
+  int rightwardCentre(int i) const { return 512 - L_ / 2 + travelled(i); }
+  int leftwardCentre(int i) const { return 512 + L_ / 2 - travelled(i); }
+
+  Image draw() const {
+    Image image;
+    image.width = kWidth;
+    image.height = kHeight;
+    image.rgba.assign(static_cast<std::size_t>(kWidth) * kHeight * 4, 0);
+    fill(image, 510, 382, 514, 386, 0xFFFFFF);
+    if (flash()) {
+      const std::uint32_t a = 0xFF0000;
+      const std::uint32_t b = static_cast<std::uint32_t>(v_.greenLevel * 255.0 + 0.5) << 8;
+      const bool upperRight = v_.motionDirection == 1;
+      for (int i = 0; i < N_; ++i) {
+        const std::uint32_t colour = (phase() + i) % 2 == 0 ? a : b;
+        bar(image, upperRight ? rightwardCentre(i) : leftwardCentre(i), 384 - v_.eccentricity, colour);
+        bar(image, upperRight ? leftwardCentre(i) : rightwardCentre(i), 384 + v_.eccentricity, colour);
+      }
+    }
+    return image;
+  }
+
+ private:
+  int travelled(int i) const { return (phase() * v_.barWidth + k_ * v_.barWidth * i) % L_; }
+
+  // A bar w wide and 40 high centred on (c, y): its inclusive corners sit
+  // at c -/+ (w - 1) / 2 and y -/+ 19.5, which cover w by 40 whole pixels.
+  void bar(Image& image, int c, int y, std::uint32_t rgb) const {
+    const int w = v_.barWidth;
+    const int left = c - w / 2 + (w % 2 == 0 ? 1 : 0);
+    fill(image, left, y - 19, left + w - 1, y + 20, rgb);
+  }
+
+  static void fill(Image& image, int l, int t, int r, int b, std::uint32_t rgb) {
+    for (int y = t; y <= b; ++y) {
+      for (int x = l; x <= r; ++x) {
+        std::uint8_t* p = &image.rgba[(static_cast<std::size_t>(y) * kWidth + x) * 4];
+        p[0] = static_cast<std::uint8_t>(rgb >> 16);
+        p[1] = static_cast<std::uint8_t>(rgb >> 8);
+        p[2] = static_cast<std::uint8_t>(rgb);
+      }
+    }
+  }
+
+  Variables v_;
+  int k_ = 0;
+  int L_ = 0;
+  int N_ = 0;
+  int counter_ = 0;
+};
+
+::testing::AssertionResult SameOutsideConsole(const Image& got, const Image& want, int frame) {
+  if (got.width != want.width || got.height != want.height) {
+    return ::testing::AssertionFailure() << "frame " << frame << ": size " << got.width << "x" << got.height;
+  }
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      if (x < kConsoleRight && y < kConsoleBottom) continue;
+      if (got.rgb(x, y) != want.rgb(x, y)) {
+        return ::testing::AssertionFailure() << "frame " << frame << ": pixel (" << x << ", " << y << ") is 0x"
+                                             << std::hex << got.rgb(x, y) << ", expected 0x" << want.rgb(x, y);
+      }
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+void applyToProgram(const Variables& v) {
+  driver::setVariable("Path-length Ratio", v.pathRatio);
+  driver::setVariable("Bar Width", v.barWidth);
+  driver::setVariable("SOA", v.soa);
+  driver::setVariable("Eccentricity", v.eccentricity);
+  driver::setVariable("Motion Direction", v.motionDirection);
+  driver::setVariable("Green luminance", v.greenLevel);
+}
+
+// Runs the program for `frames` frames; before frame f it applies
+// `change(f, variables)` (which may alter the variables) and then compares
+// the presented frame with the model. Returns the number of flash frames.
+int runAndCompare(int frames, const std::function<void(int, Variables&)>& change) {
+  Variables v;
+  Model model;
+  int flashes = 0;
+  bool ok = true;
+  const int status = driver::runStimulus(frames, [&](int frame) {
+    if (!ok) return;
+    if (frame > 0) {
+      model.advance(v);
+      flashes += model.flash();
+      const ::testing::AssertionResult same = SameOutsideConsole(hl::frontImage(), model.draw(), frame);
+      if (!same) {
+        ADD_FAILURE() << same.message();
+        ok = false;
+      }
+    }
+    if (frame < frames && change) {
+      change(frame + 1, v);
+      applyToProgram(v);
+    }
+  });
+  EXPECT_EQ(status, 0) << "the routine ends normally through its own Escape test";
+  return flashes;
+}
+
+using StimulusTest = testing::HeadlessTest;
+
+TEST_F(StimulusTest, DefaultValuesOverMoreThanOneFullCycle) {
+  // cycle = (600 / 6) * 2 = 200 frames; 230 frames cross the wrap to 0.
+  const int flashes = runAndCompare(230, nullptr);
+  EXPECT_EQ(flashes, 115) << "bars on every second frame, starting with the second";
+}
+
+TEST_F(StimulusTest, DefaultGeometry) {
+  Model model;
+  Variables v;
+  model.advance(v);
+  EXPECT_EQ(model.pathLength(), 600);
+  EXPECT_EQ(model.barsPerRow(), 50);
+  EXPECT_FALSE(model.flash());
+  model.advance(v);
+  EXPECT_TRUE(model.flash());
+  EXPECT_EQ(model.rightwardCentre(0), 218);  // 6 pixels on at the first flash
+  // The real program: at frame 2 (phase 1) the upper bar 0 covers 216..221
+  // and rows 285..324 in green, bar 1 red; the lower row mirrors the upper.
+  driver::runStimulus(2, [](int frame) {
+    if (frame != 2) return;
+    const Image image = hl::frontImage();
+    EXPECT_TRUE(testing::RegionIs(image, 216, 285, 221, 324, 0x00FF00));
+    EXPECT_TRUE(testing::RegionIs(image, 228, 285, 233, 324, 0xFF0000));
+    EXPECT_TRUE(testing::RegionIs(image, 222, 285, 227, 324, 0x000000));
+    EXPECT_EQ(image.rgb(216, 284), 0u);
+    EXPECT_EQ(image.rgb(216, 325), 0u);
+    EXPECT_TRUE(testing::RegionIs(image, 1025 - 221, 445, 1025 - 216, 484, 0x00FF00));
+  });
+}
+
+TEST_F(StimulusTest, BarWidthAndPathRatioChangeTheRows) {
+  struct Case {
+    double ratio;
+    int width;
+    int L;
+    int N;
+  } const cases[] = {{1.0, 7, 588, 42}, {1.0, 3, 600, 100}, {1.5, 6, 600, 50}, {2.0, 6, 576, 32},
+                     {6.0, 10, 560, 8}, {1.0, 10, 600, 30}};
+  for (const Case& c : cases) {
+    Model model;
+    Variables v;
+    v.pathRatio = c.ratio;
+    v.barWidth = c.width;
+    model.advance(v);
+    EXPECT_EQ(model.pathLength(), c.L) << c.ratio << " " << c.width;
+    EXPECT_EQ(model.barsPerRow(), c.N) << c.ratio << " " << c.width;
+  }
+  // And the program draws them so, across a wrap of the shortest cycle.
+  runAndCompare(60, [](int frame, Variables& v) {
+    v.barWidth = frame <= 20 ? 7 : frame <= 40 ? 3 : 10;
+    v.pathRatio = frame <= 40 ? 1.0 : 6.0;
+  });
+}
+
+TEST_F(StimulusTest, SoaOneFlashesEveryFrame) {
+  const int flashes = runAndCompare(120, [](int, Variables& v) { v.soa = 1; });
+  EXPECT_EQ(flashes, 120);
+}
+
+TEST_F(StimulusTest, DirectionZeroMovesLikeMinusOne) {
+  std::vector<Image> minusOne;
+  std::vector<Image> zero;
+  for (int direction : {-1, 0}) {
+    std::vector<Image>& frames = direction == -1 ? minusOne : zero;
+    driver::runStimulus(24, [&](int frame) {
+      if (frame == 0) driver::setVariable("Motion Direction", direction);
+      if (frame > 0) frames.push_back(hl::frontImage());
+    });
+  }
+  ASSERT_EQ(minusOne.size(), 24u);
+  // The console shows the two values differently; the stimulus is the same.
+  for (std::size_t i = 0; i < minusOne.size(); ++i) {
+    EXPECT_TRUE(SameOutsideConsole(zero[i], minusOne[i], static_cast<int>(i) + 1));
+  }
+  runAndCompare(40, [](int, Variables& v) { v.motionDirection = 0; });
+}
+
+TEST_F(StimulusTest, ChangesMidRunKeepTheCounterAndWrapUnbroken) {
+  // Eccentricity, SOA, green level and direction change while the rows move;
+  // the frame counter carries over and is reduced by the new cycle.
+  runAndCompare(260, [](int frame, Variables& v) {
+    if (frame == 30) v.eccentricity = 140;
+    if (frame == 60) v.soa = 3;
+    if (frame == 90) v.motionDirection = -1;
+    if (frame == 120) v.barWidth = 9;
+    if (frame == 150) v.pathRatio = 3.5;
+    if (frame == 180) v.soa = 1;
+    if (frame == 200) v.eccentricity = 10;
+    if (frame == 220) v.barWidth = 4;
+  });
+}
+
+TEST_F(StimulusTest, RowCentresStayOnTheirHalfOpenPaths) {
+  Variables v;
+  for (int w = 3; w <= 10; ++w) {
+    for (double ratio : {1.0, 2.0, 3.0, 4.5, 6.0}) {
+      v.barWidth = w;
+      v.pathRatio = ratio;
+      Model model;
+      const int frames = 2 * 600;
+      for (int f = 0; f < frames; ++f) {
+        model.advance(v);
+        const int xLeft = 512 - model.pathLength() / 2;
+        const int xRight = 512 + model.pathLength() / 2;
+        for (int i = 0; i < model.barsPerRow(); ++i) {
+          ASSERT_GE(model.rightwardCentre(i), xLeft);
+          ASSERT_LT(model.rightwardCentre(i), xRight);
+          ASSERT_GT(model.leftwardCentre(i), xLeft);
+          ASSERT_LE(model.leftwardCentre(i), xRight);
+        }
+        ASSERT_LE(model.barsPerRow(), 100);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace Kestravon
