@@ -1,4 +1,6 @@
 // Text in the bitmap font and numbers in the seven-segment font.
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 
 #include "library/canvas/canvas.h"
@@ -12,9 +14,18 @@ namespace {
 constexpr GLfloat kDigitPitch = 12.0f;
 
 // The text an output string stream in its default state gives (classic
-// locale, precision 6, %g-style), written without allocating.
-int formatNumber(int value, char (&buffer)[32]) { return std::snprintf(buffer, sizeof buffer, "%d", value); }
-int formatNumber(double value, char (&buffer)[32]) { return std::snprintf(buffer, sizeof buffer, "%.6g", value); }
+// locale, precision 6, %g-style), written without allocating and whatever
+// C locale the process has set.
+int formatNumber(int value, char (&buffer)[32]) {
+  return static_cast<int>(std::to_chars(buffer, buffer + sizeof buffer, value).ptr - buffer);
+}
+int formatNumber(double value, char (&buffer)[32]) {
+  // to_chars writes inf and nan without the sign and payload rules of the
+  // stream; those few go through the stream's own conversion.
+  if (!std::isfinite(value)) return std::snprintf(buffer, sizeof buffer, "%.6g", value);
+  return static_cast<int>(std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6).ptr -
+                          buffer);
+}
 
 }  // namespace
 
@@ -24,7 +35,9 @@ void Canvas::drawText(const char* text, double x, double y, Color color) {
   // The raster position latches the current colour for the bitmaps.
   glColor4f(static_cast<GLfloat>(color.r), static_cast<GLfloat>(color.g), static_cast<GLfloat>(color.b),
             static_cast<GLfloat>(color.a));
-  glRasterPos2d(static_cast<double>(static_cast<long long>(x)), static_cast<double>(static_cast<long long>(y)));
+  // Truncated toward zero; std::trunc, since a cast of a far-off anchor to an
+  // integer type would be undefined.
+  glRasterPos2d(std::trunc(x), std::trunc(y));
   for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c != 0; ++c) {
     // Codes above 127 lie outside the font and draw nothing.
     if (*c < 128) glCallList(fontLists[*c]);

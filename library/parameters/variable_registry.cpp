@@ -57,6 +57,8 @@ void* VariableMonitor_Holder_Instance<T>::identifier() {
 
 template <typename T>
 void VariableMonitor_Holder_Instance<T>::draw(double x, double y, bool selected) {
+  // Rows draw on the first canvas; none is open once it has closed.
+  if (currentCanvas == nullptr) return;
   const Color& color = ParameterConsole::rowColors[selected ? 1 : 0];
   drawText(label, x + 30, y + 30, color);
   currentCanvas->drawNumber(*variable, x + 190, y + 30, color, false);

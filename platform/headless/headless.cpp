@@ -636,6 +636,10 @@ bool makeCurrent(DeviceContext dc, GLContext context) {
     return false;
   };
   if (b.faults.makeCurrent) return fail();
+  if (b.faults.contextNotCurrent) {
+    headless::releaseCurrent();
+    return true;
+  }
   const std::size_t index = headless::findContextIndex(context);
   DeviceContextObject* d = headless::findDeviceContext(dc);
   if (index == b.contexts.size() || d == nullptr || !d->held) return fail();

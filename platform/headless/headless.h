@@ -38,6 +38,9 @@ struct Faults {
   bool setPixelFormat = false;        // refused
   bool createGLContext = false;       // null context
   bool makeCurrent = false;           // refused (only for a non-null context)
+  // makeCurrent of a non-null context answers true but binds nothing, so
+  // the GL calls that follow act on no context (glGenLists returns 0).
+  bool contextNotCurrent = false;
 };
 
 struct MessageBoxRecord {

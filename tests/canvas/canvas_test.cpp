@@ -9,40 +9,14 @@
 
 #include "library/canvas/display_lists.h"
 #include "library/canvas/gl.h"
-#include "library/frame/application.h"
-#include "library/frame/startup.h"
-#include "tests/support/headless_fixture.h"
+#include "tests/support/canvas_fixture.h"
 
 namespace Kestravon {
 namespace {
 
 namespace hl = platform::headless;
 
-class CanvasTest : public testing::HeadlessTest {
- protected:
-  void SetUp() override {
-    HeadlessTest::SetUp();
-    application.className = kWindowClassName;
-    application.showCommand = 1;
-    application.windowClass.className = kWindowClassName;
-    application.windowClass.menuName = kListenerTitle;
-    application.windowClass.procedure = listenerWindowProc;
-    ASSERT_NE(platform::registerWindowClass(application.windowClass), 0);
-    hl::state().log.clear();
-  }
-
-  // Expect the desktop exactly as before any canvas opened.
-  void expectDesktopRestored() {
-    const hl::State& s = hl::state();
-    EXPECT_FALSE(s.displayModeChanged);
-    EXPECT_EQ(s.currentMode.width, s.desktopMode.width);
-    EXPECT_EQ(s.currentMode.height, s.desktopMode.height);
-    EXPECT_EQ(s.cursorCount, 0) << "cursor hidden";
-    EXPECT_EQ(s.canvasWindowsAlive, 0);
-    EXPECT_EQ(s.deviceContextsHeld, 0);
-    EXPECT_EQ(s.contextsAlive, 0);
-  }
-};
+using CanvasTest = testing::CanvasTest;
 
 TEST_F(CanvasTest, OpensInTheDocumentedOrder) {
   Canvas canvas(1024, 768, 32, 60.0);

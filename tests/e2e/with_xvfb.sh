@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Runs a command with DISPLAY set to a private 1024x768 Xvfb server.
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib.sh"
+start_xvfb 1024x768x24 || exit 1
+"$@"
+status=$?
+stop_xvfb
+exit $status

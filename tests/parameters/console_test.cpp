@@ -1,0 +1,361 @@
+// The parameter console on the headless backend: scripted arrow and Shift
+// keys, the rows it draws on every flip, and the real stimulus's six rows.
+//
+// Every key query takes at most one message first; a flip with the console
+// on asks Right, [Shift], Left, [Shift], Up and Down in that order.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "library/canvas/canvas.h"
+#include "library/frame/keyboard.h"
+#include "library/parameters/parameter_console.h"
+#include "library/parameters/range.h"
+#include "library/parameters/variable_registry.h"
+#include "tests/support/canvas_fixture.h"
+#include "tests/support/font_model.h"
+#include "tools/stimulus_driver.h"
+
+namespace Kestravon {
+namespace {
+
+namespace hl = platform::headless;
+using testing::Image;
+
+constexpr int kVkShift = 0x10;
+constexpr int kVkLeft = 0x25;
+constexpr int kVkUp = 0x26;
+constexpr int kVkRight = 0x27;
+constexpr int kVkDown = 0x28;
+
+constexpr std::uint32_t kWhite = 0xFFFFFF;
+
+template <typename T>
+std::string streamed(T value) {
+  std::ostringstream out;
+  out << value;
+  return out.str();
+}
+
+struct Row {
+  std::string label;
+  std::string value;
+};
+
+// Row i: its label from (30, 30 + 50 i), its value ending at x = 190 on the
+// same line; the selected row opaque white, the others half-transparent.
+void paintRows(Image& image, const std::vector<Row>& rows, int selected) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const int y = 30 + 50 * static_cast<int>(i);
+    const std::uint32_t colour = static_cast<int>(i) == selected ? kWhite : testing::kHalfWhite;
+    testing::paintText(image, rows[i].label, 30, y, colour);
+    testing::paintCellsRight(image, rows[i].value, 190, y, colour);
+  }
+}
+
+class ConsoleTest : public testing::CanvasTest {
+ protected:
+  void TearDown() override {
+    canvas_.reset();
+    CanvasTest::TearDown();
+  }
+
+  // Three rows, as a routine registers them before it opens its canvas.
+  void registerThree() {
+    Range r;
+    10 <= r <= 140;
+    VariableRegistrar::add(bar).label("Bar").range(r).step(10).step(20);
+    0.0 <= r <= 1.0;
+    VariableRegistrar::add(road).label("Road").range(r).step(0.5).step(0.25);
+    -1 <= r <= 1;
+    VariableRegistrar::add(sea).label("Sea").range(r).step(1).step(2);
+  }
+
+  void open(bool consoleOn = true) {
+    canvas_ = std::make_unique<Canvas>(1024, 768, 32, 60.0);
+    ParameterConsole::setEnabled(consoleOn);
+  }
+
+  Image flip() {
+    canvas_->clear(Color::black);
+    canvas_->flip();
+    return hl::frontImage();
+  }
+
+  // A key pushed and released: one flip takes the key-down, the next the key-up.
+  Image press(int vk) {
+    hl::pushKeyDown(vk);
+    const Image image = flip();
+    hl::pushKeyUp(vk);
+    flip();
+    return image;
+  }
+
+  Image threeRows(int selected) const {
+    Image image = testing::blankImage(1024, 768, 0x000000);
+    paintRows(image, {{"Bar", streamed(bar)}, {"Road", streamed(road)}, {"Sea", streamed(sea)}}, selected);
+    return image;
+  }
+
+  int bar = 80;
+  double road = 0.5;
+  int sea = 1;
+
+ private:
+  std::unique_ptr<Canvas> canvas_;
+};
+
+TEST_F(ConsoleTest, RowsRunDownFromTheTopInRegistrationOrder) {
+  registerThree();
+  open();
+  const Image image = flip();
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(0), image));
+  // Labels' bottom rows on 30, 80 and 130; the selected one opaque white.
+  EXPECT_EQ(image.rgb(30, 29), kWhite);                // B, row 5 (F8)
+  EXPECT_EQ(image.rgb(30, 79), testing::kHalfWhite);   // R, row 5 (CC)
+  EXPECT_EQ(image.rgb(34, 129), testing::kHalfWhite);  // S, row 5 (F8)
+}
+
+TEST_F(ConsoleTest, UpAndDownMoveTheSelectionAndWrapAround) {
+  registerThree();
+  open();
+  // The move shows in the rows drawn by the same flip.
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(2), press(kVkUp))) << "Up from the first row selects the last";
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(0), press(kVkDown))) << "Down from the last row selects the first";
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(1), press(kVkDown)));
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(2), press(kVkDown)));
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(1), press(kVkUp)));
+  EXPECT_EQ(bar, 80);
+  EXPECT_EQ(road, 0.5);
+  EXPECT_EQ(sea, 1);
+}
+
+TEST_F(ConsoleTest, OneRowIsBothFirstAndLast) {
+  Range r;
+  10 <= r <= 140;
+  VariableRegistrar::add(bar).label("Bar").range(r).step(10).step(20);
+  open();
+  Image expected = testing::blankImage(1024, 768, 0x000000);
+  paintRows(expected, {{"Bar", "80"}}, 0);
+  EXPECT_TRUE(testing::ImagesEqual(expected, press(kVkUp)));
+  EXPECT_TRUE(testing::ImagesEqual(expected, press(kVkDown)));
+}
+
+TEST_F(ConsoleTest, UpAndDownInOneFlipCancel) {
+  registerThree();
+  open();
+  // Right and Left take the two messages; Up wraps to the last row, Down back.
+  hl::pushKeyDown(kVkUp);
+  hl::pushKeyDown(kVkDown);
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(0), flip()));
+  EXPECT_EQ(hl::pendingMessages(), 0u);
+  hl::pushKeyUp(kVkUp);
+  hl::pushKeyUp(kVkDown);
+  flip();
+  // The same from the middle row.
+  press(kVkDown);
+  hl::pushKeyDown(kVkDown);
+  hl::pushKeyDown(kVkUp);
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(1), flip()));
+}
+
+TEST_F(ConsoleTest, RightAndLeftInOneFlipBothApplyIncrementFirst) {
+  registerThree();
+  bar = 140;  // the top of its range: 160 is refused, then 140 - 20 = 120
+  open();
+  hl::pushKeyDown(kVkRight);
+  hl::pushKeyDown(kVkLeft);  // taken by the Shift query that follows Right
+  flip();
+  EXPECT_EQ(bar, 120);
+  EXPECT_EQ(hl::pendingMessages(), 0u);
+}
+
+TEST_F(ConsoleTest, ValuesChangeOnTheSelectionTheFlipStartedWith) {
+  registerThree();
+  open();
+  hl::pushKeyDown(kVkRight);
+  hl::pushKeyDown(kVkDown);
+  const Image image = flip();
+  EXPECT_EQ(bar, 100);
+  EXPECT_EQ(road, 0.5);
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(1), image)) << "new value and new selection in the same frame";
+}
+
+TEST_F(ConsoleTest, ShiftPicksTheShiftStep) {
+  registerThree();
+  open();
+  // Shift held without a message reaching the program.
+  hl::setKeyDown(kVkShift, true);
+  press(kVkRight);
+  EXPECT_EQ(bar, 90);
+  press(kVkLeft);
+  EXPECT_EQ(bar, 80);
+  hl::setKeyDown(kVkShift, false);
+  press(kVkRight);
+  EXPECT_EQ(bar, 100);
+  press(kVkLeft);
+  EXPECT_EQ(bar, 80);
+  // Shift arriving as a message just before Right: the Right query of the
+  // first flip takes the Shift key-down, Left's takes Right's; the next flip
+  // finds Right latched and Shift down.
+  hl::pushKeyDown(kVkShift);
+  hl::pushKeyDown(kVkRight);
+  flip();
+  EXPECT_EQ(bar, 80);
+  const Image image = flip();
+  EXPECT_EQ(bar, 90);
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(0), image));
+}
+
+TEST_F(ConsoleTest, HoldingAKeyStepsOnlyOnce) {
+  registerThree();
+  open();
+  // Auto-repeat: key-down messages without key-ups between them.
+  for (int i = 0; i < 10; ++i) {
+    hl::pushKeyDown(kVkRight);
+    flip();
+  }
+  EXPECT_EQ(bar, 100);
+  for (int i = 0; i < 10; ++i) {
+    hl::pushKeyDown(kVkDown);
+    flip();
+  }
+  hl::pushKeyUp(kVkRight);
+  hl::pushKeyUp(kVkDown);
+  flip();
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(1), flip()));
+  press(kVkRight);
+  EXPECT_EQ(road, 0.75);
+  EXPECT_EQ(bar, 100);
+}
+
+TEST_F(ConsoleTest, RefusedStepsLeaveTheRowAsItWas) {
+  registerThree();
+  open();
+  press(kVkUp);  // Sea, at 1 in -1 to 1, plain step 2
+  const Image image = press(kVkRight);
+  EXPECT_EQ(sea, 1);
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(2), image));
+  press(kVkLeft);
+  EXPECT_EQ(sea, -1);
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(2), flip()));
+}
+
+TEST_F(ConsoleTest, SwitchedOffItDrawsNothingAndAsksForNoKey) {
+  registerThree();
+  open(false);
+  hl::pushKeyDown(kVkRight);
+  hl::pushKeyDown(kVkDown);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(testing::CountColor(flip(), 0x000000), 1024 * 768);
+  }
+  EXPECT_EQ(hl::pendingMessages(), 2u) << "no key was asked for";
+  EXPECT_EQ(bar, 80);
+  // Someone else's query takes the messages; the pushes stay latched for the console.
+  Keyboard::query(Key::Escape, pushed);
+  Keyboard::query(Key::Escape, pushed);
+  ParameterConsole::setEnabled(true);
+  const Image image = flip();
+  EXPECT_EQ(bar, 100);
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(1), image));
+}
+
+TEST_F(ConsoleTest, EmptyRegistryDrawsNothingAndIgnoresTheKeys) {
+  open();
+  hl::setKeyDown(kVkShift, true);
+  for (int vk : {kVkRight, kVkLeft, kVkUp, kVkDown}) {
+    hl::pushKeyDown(vk);
+    EXPECT_EQ(testing::CountColor(flip(), 0x000000), 1024 * 768);
+    hl::pushKeyUp(vk);
+    flip();
+  }
+  hl::pushKeyDown(kVkUp);
+  hl::pushKeyDown(kVkDown);
+  hl::pushKeyDown(kVkRight);
+  hl::pushKeyDown(kVkLeft);
+  EXPECT_EQ(testing::CountColor(flip(), 0x000000), 1024 * 768);
+  // A variable registered now gets a selected first row.
+  registerThree();
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(0), flip()));
+}
+
+// ---- the stimulus's own rows ----------------------------------------------
+
+// The console's corner of the canvas; the bars never reach it.
+constexpr int kCornerRight = 199;
+constexpr int kCornerBottom = 289;
+
+const char* const kLabels[6] = {"Path-length Ratio", "Bar Width",        "SOA",
+                                "Eccentricity",      "Motion Direction", "Green luminance"};
+
+std::vector<Row> stimulusRows() {
+  std::vector<Row> rows;
+  for (const char* label : kLabels) {
+    const double value = driver::variableValue(label);
+    const bool isInt = dynamic_cast<VariableMonitor_Holder_Instance<int>*>(driver::findHolder(label)) != nullptr;
+    rows.push_back({label, isInt ? streamed(static_cast<int>(value)) : streamed(value)});
+  }
+  return rows;
+}
+
+TEST(StimulusConsoleTest, SixRowsAndTheArrowKeysDriveThem) {
+  struct Step {
+    int frame;
+    int key;
+    bool shift;
+  };
+  // One key press per frame: the loop's Escape query takes the key-down,
+  // the console's Right query the key-up, and the push stays latched.
+  const Step script[] = {
+      {0, kVkUp, false},     // Path-length Ratio -> Green luminance (wraps)
+      {1, kVkLeft, false},   // green 1.0 -> 0.95
+      {2, kVkDown, false},   // back to Path-length Ratio (wraps)
+      {3, kVkRight, true},   // ratio 1.0 + Shift step 2 = 3.0
+      {4, kVkRight, false},  // ratio 3.0 + 0.5 = 3.5
+      {5, kVkDown, false},   // Bar Width
+      {6, kVkLeft, false},   // 6 -> 5
+      {7, kVkDown, false},   // SOA
+      {8, kVkDown, false},   // Eccentricity
+      {9, kVkRight, true},   // 80 + Shift step 10 = 90
+  };
+  const int selectedAfter[] = {0, 5, 5, 0, 0, 0, 1, 1, 2, 3, 3};
+  std::vector<std::string> failures;
+  const int status = driver::runStimulus(10, [&](int frame) {
+    const Image image = hl::frontImage();
+    Image expected = testing::blankImage(1024, 768, 0x000000);
+    paintRows(expected, stimulusRows(), selectedAfter[frame]);
+    const ::testing::AssertionResult same = testing::RegionsEqual(expected, image, 0, 0, kCornerRight, kCornerBottom);
+    if (!same) failures.push_back("frame " + std::to_string(frame) + ": " + same.message());
+    if (frame == 0) {
+      // Rows at y = 0, 50, ... 250: the labels' bottom rows on 30, 80, ... 280.
+      EXPECT_EQ(image.rgb(30, 29), kWhite);  // P, row 5 (C0)
+      for (int i = 1; i < 6; ++i) {
+        // The first glyph's row 5 (CC, F8, F8, DB, 7C) lights column 31.
+        EXPECT_EQ(image.rgb(31, 29 + 50 * i), testing::kHalfWhite) << "row " << i;
+        EXPECT_TRUE(testing::RegionIs(image, 0, 30 + 50 * i, 40, 30 + 50 * i, 0x000000)) << "row " << i;
+      }
+    }
+    if (frame == 10) {
+      EXPECT_EQ(driver::variableValue("Green luminance"), 1.0 - 0.05);
+      EXPECT_EQ(driver::variableValue("Path-length Ratio"), 3.5);
+      EXPECT_EQ(driver::variableValue("Bar Width"), 5);
+      EXPECT_EQ(driver::variableValue("SOA"), 2);
+      EXPECT_EQ(driver::variableValue("Eccentricity"), 90);
+      EXPECT_EQ(driver::variableValue("Motion Direction"), 1);
+    }
+    for (const Step& s : script) {
+      if (s.frame != frame) continue;
+      hl::setKeyDown(kVkShift, s.shift);
+      hl::pushKeyDown(s.key);
+      hl::pushKeyUp(s.key);
+    }
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(failures.empty()) << ::testing::PrintToString(failures);
+}
+
+}  // namespace
+}  // namespace Kestravon
