@@ -25,8 +25,10 @@ build-sanitize: setup
 	cmake -S . -B $(BUILD_SANITIZE) -DCMAKE_BUILD_TYPE=Debug -DKESTRAVON_SANITIZE=ON $(EXTRA_CMAKE_FLAGS)
 	cmake --build $(BUILD_SANITIZE) -j $(JOBS)
 
+# Leaks inside system libraries are suppressed; the project's own are not.
 test-sanitize: build-sanitize
-	cd $(BUILD_SANITIZE) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD_SANITIZE) && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	  ctest --output-on-failure -j $(JOBS)
 
 clean:
 	rm -rf $(BUILD) $(BUILD_SANITIZE)

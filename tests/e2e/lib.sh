@@ -33,14 +33,62 @@ wait_for_window() {
   return 1
 }
 
-# wait_pid PID SECONDS: waits for the process to end; prints its status.
+# wait_pid PID SECONDS: waits for the process to end (killing it after
+# SECONDS) and sets STATUS to its exit status.
 wait_pid() {
   local pid=$1 limit=$2
   for _ in $(seq $((limit * 10))); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
   done
-  if kill -0 "$pid" 2>/dev/null; then kill -9 "$pid"; fi
+  if kill -0 "$pid" 2>/dev/null; then echo "process $pid still running: killed"; kill -9 "$pid"; fi
   wait "$pid"
-  echo $?
+  STATUS=$?
+}
+
+# check_row PNG Y W N: the bar row through line Y holds N bars W pixels wide,
+# 2W apart, alternating red and green, on black.
+check_row() {
+  local png=$1 y=$2 w=$3 n=$4 runs bars=0 last="" ok=1 first=1
+  runs=$("$probe" "$png" runs "$y" 150 870) || return 1
+  while IFS=x read -r colour length; do
+    if [ "$colour" = 000000 ]; then
+      # Gaps between bars are one bar width; the margins are wider.
+      [ "$first" = 1 ] || [ "$length" = "$w" ] || [ "$bars" = "$n" ] || ok=0
+    else
+      first=0
+      bars=$((bars + 1))
+      [ "$length" = "$w" ] || ok=0
+      case "$colour" in FF0000|00FF00) ;; *) ok=0 ;; esac
+      [ "$colour" != "$last" ] || ok=0
+      last=$colour
+    fi
+  done <<< "$runs"
+  [ "$ok" = 1 ] && [ "$bars" = "$n" ]
+}
+
+# screenshot_with_bars PNG Y: takes screenshots until one shows bars on line Y.
+screenshot_with_bars() {
+  for _ in $(seq 40); do
+    import -window root "$1"
+    [ "$("$probe" "$1" count 000000 150 "$2" 870 "$2")" != 721 ] && return 0
+  done
+  return 1
+}
+
+# window_id TITLE: the id of a top-level window with that title (xdotool's
+# search misses windows that set only the UTF-8 name), or nothing.
+window_id() {
+  xwininfo -root -tree 2>/dev/null | awk -v t="\"$1\"" 'index($0, t) {print $1; exit}'
+}
+
+# eventually SECONDS COMMAND...: runs COMMAND until it succeeds, for at most SECONDS.
+eventually() {
+  local limit=$1
+  shift
+  for _ in $(seq $((limit * 5))); do
+    "$@" && return 0
+    sleep 0.2
+  done
+  return 1
 }
