@@ -92,3 +92,99 @@ eventually() {
   done
   return 1
 }
+
+# check_stimulus_session PID: the running program's canvas covers the screen
+# and shows the fixation mark, both rows of bars and the console; Down and
+# Right make the bars 7 pixels wide; Escape ends it with status 128.
+# Needs $probe (png_probe) and $work (a scratch folder).
+check_stimulus_session() {
+  local pid=$1 geometry n ring black canvas
+  if wait_for_window "Kestravon Main Window"; then pass "canvas window mapped"; else fail "no canvas window"; fi
+  sleep 1
+  kill -0 "$pid" 2>/dev/null && pass "still running after a second" || fail "program ended early"
+  canvas=$(window_id "Kestravon Main Window")
+
+  import -window root "$work/shot.png"
+  geometry=$(xwininfo -id "$canvas" 2>/dev/null)
+  echo "$geometry" | grep -q "Width: 1024" && echo "$geometry" | grep -q "Height: 768" &&
+    pass "window covers the screen" || fail "window geometry: $geometry"
+  echo "$geometry" | grep -q "Absolute upper-left X:  0" && echo "$geometry" | grep -q "Absolute upper-left Y:  0" &&
+    pass "window at the origin" || fail "window position: $geometry"
+  n=$("$probe" "$work/shot.png" count FFFFFF 510 382 514 386)
+  [ "$n" = 25 ] && pass "fixation mark at 510..514 x 382..386" || fail "fixation mark: $n white pixels"
+  ring=$("$probe" "$work/shot.png" count FFFFFF 500 372 524 396)
+  [ "$ring" = 25 ] && pass "nothing else white around it" || fail "white around the fixation mark: $ring"
+  black=$("$probe" "$work/shot.png" count 000000 0 340 1023 380)
+  [ "$black" = $((1024 * 41)) ] && pass "background black" || fail "background: $black black pixels of $((1024 * 41))"
+
+  # The stimulus: two rows of 50 bars, 6 wide, alternating red and green.
+  if screenshot_with_bars "$work/bars.png" 304; then
+    check_row "$work/bars.png" 304 6 50 && pass "upper row: 50 bars of 6 pixels" ||
+      fail "upper row: $("$probe" "$work/bars.png" runs 304 150 870 | tr '\n' ' ')"
+    check_row "$work/bars.png" 464 6 50 && pass "lower row: 50 bars of 6 pixels" || fail "lower row"
+    [ "$("$probe" "$work/bars.png" count 000000 150 340 870 370)" = $((721 * 31)) ] &&
+      pass "nothing between the rows" || fail "between the rows"
+  else
+    fail "no screenshot with bars"
+  fi
+
+  # The console: six rows; the first selected (opaque), "Bar Width" half
+  # white, showing 6. (Row 5 of P and of B lights their first column, one
+  # row above the anchor.) The value's digit cell ends at 190: 6 lights the
+  # lower left stroke, 7 the upper right one.
+  [ "$("$probe" "$work/shot.png" 30 29)" = FFFFFF ] && pass "first row selected" ||
+    fail "first row: $("$probe" "$work/shot.png" 30 29)"
+  [ "$("$probe" "$work/shot.png" 30 79)" = 808080 ] && pass "second row half white" ||
+    fail "second row: $("$probe" "$work/shot.png" 30 79)"
+  [ "$("$probe" "$work/shot.png" count 808080 178 73 178 79)" = 7 ] &&
+    [ "$("$probe" "$work/shot.png" count 808080 186 65 186 71)" = 0 ] &&
+    pass "Bar Width shows 6" || fail "Bar Width value before the keys"
+
+  # No window manager gives the canvas the focus: give it explicitly.
+  xdotool windowfocus --sync "$canvas" 2>/dev/null
+  xdotool key Down
+  eventually 5 bar_width_selected && pass "Down selects Bar Width" || fail "Down: $("$probe" "$work/after.png" 30 79)"
+  xdotool key Right
+  eventually 5 bar_width_shows_7 && pass "Right makes it 7" || fail "Bar Width value after Right"
+  if screenshot_with_bars "$work/bars7.png" 304; then
+    # 7-pixel bars: L = 588, N = 42.
+    check_row "$work/bars7.png" 304 7 42 && pass "upper row: 42 bars of 7 pixels" ||
+      fail "upper row after Right: $("$probe" "$work/bars7.png" runs 304 150 870 | tr '\n' ' ')"
+    check_row "$work/bars7.png" 464 7 42 && pass "lower row: 42 bars of 7 pixels" || fail "lower row after Right"
+  else
+    fail "no screenshot with 7-pixel bars"
+  fi
+
+  xdotool key Escape
+  wait_pid "$pid" 10
+  [ "$STATUS" = 128 ] && pass "Escape ends with 128" || fail "Escape: status $STATUS"
+}
+
+bar_width_selected() {
+  import -window root "$work/after.png"
+  [ "$("$probe" "$work/after.png" 30 79)" = FFFFFF ]
+}
+
+bar_width_shows_7() {
+  import -window root "$work/after.png"
+  [ "$("$probe" "$work/after.png" count FFFFFF 178 73 178 79)" = 0 ] &&
+    [ "$("$probe" "$work/after.png" count FFFFFF 186 65 186 71)" = 7 ]
+}
+
+# dismiss_notification PID: waits for the program to end, pressing Return in
+# the notification box whenever one shows (saving a screenshot of it as
+# $work/box.png); sets STATUS.
+dismiss_notification() {
+  local pid=$1 box
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    box=$(window_id "Kestravon Notification")
+    if [ -n "$box" ]; then
+      sleep 0.3
+      import -window root "$work/box.png"
+      xdotool windowfocus --sync "$box" key Return 2>/dev/null
+    fi
+    sleep 0.2
+  done
+  wait_pid "$pid" 10
+}

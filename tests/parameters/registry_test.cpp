@@ -5,12 +5,15 @@
 #include <iterator>
 
 #include "library/parameters/parameter_console.h"
-#include "tests/support/headless_fixture.h"
 
 namespace Kestravon {
 namespace {
 
-using RegistryTest = testing::HeadlessTest;
+// Needs no window system: these tests also run on Windows.
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override { VariableRegistry::clear(); }
+};
 
 template <typename T>
 VariableMonitor_Holder_Instance<T>& holderOf(T& variable) {
