@@ -22,7 +22,8 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 build-sanitize: setup
-	cmake -S . -B $(BUILD_SANITIZE) -DCMAKE_BUILD_TYPE=Debug -DKESTRAVON_SANITIZE=ON $(EXTRA_CMAKE_FLAGS)
+	cmake -S . -B $(BUILD_SANITIZE) -DCMAKE_BUILD_TYPE=Debug -DKESTRAVON_SANITIZE=ON -DKESTRAVON_WINDOWS=OFF \
+	  $(EXTRA_CMAKE_FLAGS)
 	cmake --build $(BUILD_SANITIZE) -j $(JOBS)
 
 # Leaks inside system libraries are suppressed; the project's own are not.

@@ -5,11 +5,12 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev googletest
   libsdl2-dev
   libgl-dev libopengl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libpng-dev
   xvfb xdotool imagemagick xfonts-base x11-utils
+  g++-mingw-w64-x86-64-posix wine64
 )
 
 missing=()
