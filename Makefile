@@ -6,7 +6,7 @@ BUILD_SANITIZE ?= build-sanitize
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test test-sanitize build build-sanitize setup clean
+.PHONY: run test test-sanitize build build-sanitize setup clean bench
 
 setup:
 	./scripts/setup.sh
@@ -31,5 +31,16 @@ test-sanitize: build-sanitize
 	cd $(BUILD_SANITIZE) && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ctest --output-on-failure -j $(JOBS)
 
+# Frame-cost and pacing figures (bench/README.md); best on an idle machine.
+bench: build
+	./bench/run.sh $(BUILD)
+
 clean:
 	rm -rf $(BUILD) $(BUILD_SANITIZE)
+
+# A million frames of the real stimulus on the headless backend, with keys
+# and frame accounting; reports the resident size after the warm-up and at
+# the end, and fails if it grew (about 15 minutes).
+.PHONY: long-run
+long-run: build
+	./$(BUILD)/tools/long_run --frames 1000000

@@ -18,6 +18,9 @@ namespace driver {
 // routine ends through its own loop test. Returns start-up's status.
 int runStimulus(int frames, const std::function<void(int frame)>& onFrame);
 
+// The three below reach the routine's own variables: call them only while
+// the routine runs (from onFrame), never after runStimulus has returned.
+
 // The registered holder with this label, or null.
 VariableMonitor_Holder* findHolder(const std::string& label);
 // Sets a registered variable by label, as a console would (no range check);

@@ -84,6 +84,7 @@ struct Backend {
   Window listener = nullptr;
   Image front;
   bool recordFrames = false;
+  bool presentImages = true;
   std::vector<Image> frames;
   std::function<void(int)> swapHook;
 };
@@ -423,6 +424,7 @@ Window listenerWindow() { return backend().listener; }
 Image frontImage() { return backend().front; }
 Image backImage() { return readFramebuffer(); }
 void setRecordFrames(bool record) { backend().recordFrames = record; }
+void setPresentImages(bool present) { backend().presentImages = present; }
 const std::vector<Image>& presentedFrames() { return backend().frames; }
 void clearPresentedFrames() { backend().frames.clear(); }
 
@@ -683,8 +685,10 @@ bool swapBuffers(DeviceContext dc) {
     return false;
   }
   glFinish();
-  b.front = headless::readFramebuffer();
-  if (b.recordFrames) b.frames.push_back(b.front);
+  if (b.presentImages) {
+    b.front = headless::readFramebuffer();
+    if (b.recordFrames) b.frames.push_back(b.front);
+  }
   const int number = ++b.state.swapCount;
   b.count += b.ticksPerSwap;
   // A copy, so a hook that replaces itself or resets the backend stays valid.

@@ -106,6 +106,10 @@ Window listenerWindow();
 Image frontImage();
 Image backImage();
 void setRecordFrames(bool record);
+// Whether a swap reads the frame back into the front image (on after
+// reset()). Runs that never look at pixels switch it off: the read-back is
+// most of what a swap costs. Off, the front image keeps the last frame read.
+void setPresentImages(bool present);
 const std::vector<Image>& presentedFrames();
 void clearPresentedFrames();
 

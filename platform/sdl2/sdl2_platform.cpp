@@ -14,7 +14,9 @@
 //   fixed when the window is created, so choose/setPixelFormat only check.
 // - Survive SIGKILL or a lost X connection with the desktop mode intact;
 //   every other exit (return, exit, abort, terminate, fatal and termination
-//   signals) puts the desktop mode back and shows the cursor.
+//   signals) puts the desktop mode back and shows the cursor. Children the
+//   process forks (SDL's X11 message box) restore nothing and are killed
+//   when it ends.
 // - Sync to the display where the driver cannot (Xvfb): there swaps are
 //   paced to the requested refresh period against the counter instead.
 
@@ -22,16 +24,22 @@
 
 #include <SDL.h>
 
+#include <pthread.h>
 #include <signal.h>
 #include <strings.h>
 #include <sys/resource.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/sdl2/key_translation.h"
@@ -104,6 +112,14 @@ volatile sig_atomic_t pendingSignal = 0;
 // A program that does not reach backend code soon is restored from SIGALRM.
 constexpr unsigned kPendingGraceSeconds = 1;
 bool safetyInstalled = false;
+// The process whose desktop the handlers give back. SDL shows X11 message
+// boxes from a forked child, which inherits the handlers and the parent's
+// X connection: requests sent from the child would corrupt the parent's
+// connection (its own restore then dies with an X I/O error, status 1), so
+// in a child the handlers restore nothing.
+pid_t safetyOwner = 0;
+
+bool inForkedChild() { return safetyOwner != 0 && getpid() != safetyOwner; }
 
 constexpr int kAsyncSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr int kFaultSignals[] = {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL};
@@ -147,7 +163,7 @@ void ensureDesktopMode() {
 // The last restore before the process ends. Runs once, from the exit
 // handler or a signal handler, whichever comes first.
 void finalRestore(bool fromSignal) {
-  if (finalRestoreDone != 0) {
+  if (finalRestoreDone != 0 || inForkedChild()) {
     return;
   }
   finalRestoreDone = 1;
@@ -199,7 +215,7 @@ void finishBySignal(int signalNumber, bool inHandler) {
 void onAlarmWhilePending(int /*signalNumber*/) { finishBySignal(pendingSignal, true); }
 
 void onAsyncSignal(int signalNumber) {
-  if (pendingSignal != 0) {
+  if (pendingSignal != 0 || inForkedChild()) {
     finishBySignal(signalNumber, true);  // asked a second time: restore now
     return;
   }
@@ -252,6 +268,18 @@ void installHandler(int signalNumber, void (*handler)(int), int flags) {
   sigaction(signalNumber, &action, nullptr);
 }
 
+// A forked child (a message box) must not outlive the program: a box left
+// on the screen by a program that was terminated would wait there for a
+// click nobody expects.
+void endWithParent() {
+#ifdef __linux__
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != safetyOwner) {
+    _exit(1);  // the parent ended before the request took effect
+  }
+#endif
+}
+
 // From the first mode choice or window on, every way out must give the
 // desktop back.
 void installDesktopSafety() {
@@ -259,6 +287,8 @@ void installDesktopSafety() {
     return;
   }
   safetyInstalled = true;
+  safetyOwner = getpid();
+  pthread_atfork(nullptr, nullptr, endWithParent);
   std::atexit(restoreAtExit);
   for (int signalNumber : kAsyncSignals) {
     installHandler(signalNumber, onAsyncSignal, SA_RESTART);
@@ -456,19 +486,20 @@ Message translateEvent(const SDL_Event& event) {
 // frame now and then). Without sync, a swap before the deadline always
 // waits for it: the schedule alone sets the rate.
 constexpr double kOnTimeFraction = 1.0 / 16.0;
-// SDL_Delay may oversleep by about a scheduler tick; spin the rest.
+// A sleep may end late by up to a scheduler tick, so it ends this long
+// before the deadline and the counter is watched for the rest.
 constexpr double kSpinSeconds = 0.0015;
 
 void waitUntil(double target) {
   const double frequency = static_cast<double>(SDL_GetPerformanceFrequency());
+  const double wakeAt = target - kSpinSeconds * frequency;
   for (;;) {
-    const double remaining = target - static_cast<double>(SDL_GetPerformanceCounter());
-    if (remaining <= 0.0) {
+    const double now = static_cast<double>(SDL_GetPerformanceCounter());
+    if (now >= target) {
       return;
     }
-    const double sleepSeconds = remaining / frequency - kSpinSeconds;
-    if (sleepSeconds >= 0.001) {
-      SDL_Delay(static_cast<Uint32>(sleepSeconds * 1000.0));
+    if (now < wakeAt) {
+      std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>((wakeAt - now) / frequency * 1e6)));
     }
   }
 }
@@ -496,9 +527,17 @@ void paceSwap() {
   }
 }
 
+// KESTRAVON_UNPACED=1 in the environment switches pacing off, so that a
+// benchmark sees what a frame costs rather than the refresh period; a
+// driver that syncs still syncs.
+bool unpaced() {
+  const char* value = std::getenv("KESTRAVON_UNPACED");
+  return value != nullptr && std::strcmp(value, "1") == 0;
+}
+
 void setPacingPeriod(int requestedHz, int modeHz) {
   const int hz = requestedHz > 1 ? requestedHz : modeHz;
-  periodCounts = hz > 0 ? static_cast<double>(SDL_GetPerformanceFrequency()) / hz : 0.0;
+  periodCounts = hz > 0 && !unpaced() ? static_cast<double>(SDL_GetPerformanceFrequency()) / hz : 0.0;
   deadline = 0.0;
 }
 
@@ -591,6 +630,9 @@ int messageBox(const char* text, const char* caption) {
   // A canvas still up (a failure after it opened) is fullscreen and on top:
   // made the box's parent, window managers stack the box above it.
   SDL_Window* parent = videoUp && canvas != nullptr ? canvas->sdlWindow : nullptr;
+  // A termination signal taken while the box waits for its click ends the
+  // process, restored, as soon as the box returns (or from the fallback alarm).
+  SdlSection section;
   // Works without SDL_Init; fails with no display or no fonts, and the
   // text must never be lost.
   if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, safeCaption, safeText, parent) != 0) {
@@ -747,7 +789,12 @@ Window createCanvasWindow(const char* className, const char* title, int x, int y
 
   installDesktopSafety();
   // A cursor hidden before the window existed must be hidden over it too.
+  // SDL_ShowCursor does nothing when its state does not change, and SDL
+  // would apply it to the new window only at the pointer's first event, so
+  // the cursor showed over the canvas until then; SDL_SetCursor(NULL)
+  // applies the state to every window now.
   SDL_ShowCursor(cursorCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
+  SDL_SetCursor(nullptr);
   windows.push_back(std::make_unique<WindowObject>());
   WindowObject* window = windows.back().get();
   window->procedure = entry->procedure;
@@ -894,8 +941,17 @@ bool swapBuffers(DeviceContext dc) {
     return false;
   }
   SdlSection section;
+  // Without a driver that syncs, the finished frame waits for its moment
+  // and is then swapped, as at a retrace: the swaps follow the schedule,
+  // however long each frame took to draw. With one, the swap itself waits
+  // and pacing only holds back swaps that came back early.
+  if (!driverSyncs) {
+    paceSwap();
+  }
   SDL_GL_SwapWindow(sdlWindow);
-  paceSwap();
+  if (driverSyncs) {
+    paceSwap();
+  }
   return true;
 }
 

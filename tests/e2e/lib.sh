@@ -3,13 +3,14 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
 
-# start_xvfb GEOMETRY: starts Xvfb on a free display, sets DISPLAY and XVFB_PID.
+# start_xvfb GEOMETRY [ARGS]: starts Xvfb (with any further ARGS, such as
+# "-extension GLX") on a free display, sets DISPLAY and XVFB_PID.
 start_xvfb() {
   local n
   for n in $(seq 91 160); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
   done
-  Xvfb ":$n" -screen 0 "$1" -nolisten tcp >/dev/null 2>&1 &
+  Xvfb ":$n" -screen 0 "$1" -nolisten tcp ${2:-} >/dev/null 2>&1 &
   XVFB_PID=$!
   export DISPLAY=":$n"
   for _ in $(seq 100); do
@@ -24,9 +25,10 @@ stop_xvfb() {
   XVFB_PID=
 }
 
-# wait_for_window TITLE: waits until a window with that title is mapped.
+# wait_for_window TITLE: waits until a window with that title is mapped
+# (up to 30 s: a sanitizer build on a loaded machine starts slowly).
 wait_for_window() {
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 && return 0
     sleep 0.1
   done
@@ -99,7 +101,15 @@ eventually() {
 # Needs $probe (png_probe) and $work (a scratch folder).
 check_stimulus_session() {
   local pid=$1 geometry n ring black canvas
-  if wait_for_window "Kestravon Main Window"; then pass "canvas window mapped"; else fail "no canvas window"; fi
+  if wait_for_window "Kestravon Main Window"; then
+    pass "canvas window mapped"
+  else
+    # Nothing below can work without it (and xdotool --sync would wait forever).
+    fail "no canvas window"
+    kill "$pid" 2>/dev/null
+    wait_pid "$pid" 10
+    return
+  fi
   sleep 1
   kill -0 "$pid" 2>/dev/null && pass "still running after a second" || fail "program ended early"
   canvas=$(window_id "Kestravon Main Window")
@@ -187,4 +197,38 @@ dismiss_notification() {
     sleep 0.2
   done
   wait_pid "$pid" 10
+}
+
+# start_xorg_dummy CONFIG LOG: starts Xorg with the dummy video driver (it
+# can really switch modes) on a free display; sets DISPLAY and XORG_PID.
+# Returns 1 when Xorg is missing or cannot start here.
+start_xorg_dummy() {
+  local n xorg
+  xorg=$(command -v Xorg || echo /usr/lib/xorg/Xorg)
+  [ -x "$xorg" ] || { echo "no Xorg"; return 1; }
+  for n in $(seq 161 230); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+  done
+  "$xorg" ":$n" -config "$1" -noreset -nolisten tcp -logfile "$2" ${XORG_EXTRA_ARGS:-} >/dev/null 2>&1 &
+  XORG_PID=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 200); do
+    # Only while ours runs: an answer could otherwise come from another server.
+    kill -0 "$XORG_PID" 2>/dev/null || break
+    xdpyinfo >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  echo "Xorg (dummy) did not start on $DISPLAY:"; tail -5 "$2" 2>/dev/null
+  stop_xorg
+  return 1
+}
+
+stop_xorg() {
+  [ -n "${XORG_PID:-}" ] && kill "$XORG_PID" 2>/dev/null && wait "$XORG_PID" 2>/dev/null
+  XORG_PID=
+}
+
+# screen_size: the screen's current size as RandR reports it, e.g. 1280x1024.
+screen_size() {
+  xrandr --current 2>/dev/null | sed -n 's/.*current \([0-9]*\) x \([0-9]*\),.*/\1x\2/p' | head -1
 }

@@ -1,0 +1,198 @@
+#!/usr/bin/env bash
+# Every way out of the program gives the desktop back, on an X server that
+# really switches modes (Xorg with the dummy video driver, a 1280x1024
+# desktop; see dummy.conf). Each run must switch the screen to 1024x768 at
+# 60 Hz with no cursor over the canvas, and after it ends the screen must be
+# at 1280x1024 again with the cursor shown:
+#   Escape (128), SIGINT (130) and SIGTERM (143) on the real program;
+#   through fault_program: a failure after the switch (a box, 15), the font
+#   abort (134) and an uncaught exception (134); Ctrl-C and SIGTERM while
+#   the failure box waits (130, 143, and no box left behind);
+#   and a display without GLX, which fails (a box, 15) without a switch.
+# Skips (status 0) when this machine cannot run Xorg with the dummy driver.
+#
+#   exit_paths_test.sh STIMULUS FAULT_PROGRAM CURSOR_PROBE
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib.sh"
+program=$1
+faulty=$2
+cursor=$3
+work=$(mktemp -d)
+# The Escape exit and the aborts leave the stack by design; a leak check
+# at their exit says nothing about the program's code (see program_test.sh).
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+trap 'stop_xorg; rm -rf "$work"' EXIT
+
+if ! start_xorg_dummy "$here/dummy.conf" "$work/xorg.log"; then
+  echo "SKIPPED: Xorg with the dummy driver cannot run here (scripts/setup.sh installs it; it needs root)"
+  exit 0
+fi
+[ "$(screen_size)" = 1280x1024 ] && pass "desktop at 1280x1024" || fail "desktop at $(screen_size)"
+
+window_id_shown() { [ -n "$(window_id "$1")" ]; }
+no_window() { [ -z "$(window_id "$1")" ]; }
+switched() { xrandr --current 2>/dev/null | grep -Eq '^ +1024x768 +60\.[0-9]+\*'; }
+cursor_is() { [ "$("$cursor")" = "$1" ]; }
+
+# expect_switched WHAT: the screen runs at 1024x768, 60 Hz, with no cursor
+# over the program's canvas.
+expect_switched() {
+  if eventually 15 switched; then pass "$1: screen switched to 1024x768 at 60 Hz"
+  else fail "$1: screen at $(screen_size): $(xrandr --current | grep '\*')"; fi
+  xdotool mousemove 512 384
+  eventually 5 cursor_is hidden && pass "$1: cursor hidden" || fail "$1: cursor $("$cursor")"
+}
+
+# expect_desktop WHAT: the screen is back at 1280x1024 with the cursor shown.
+expect_desktop() {
+  [ "$(screen_size)" = 1280x1024 ] && pass "$1: screen back at 1280x1024" || fail "$1: screen at $(screen_size)"
+  xdotool mousemove 640 512
+  cursor_is shown && pass "$1: cursor shown" || fail "$1: cursor $("$cursor")"
+}
+
+expect_status() {
+  [ "$STATUS" = "$2" ] && pass "$1: status $2" || fail "$1: status $STATUS, expected $2"
+}
+
+# wait_stopped PID: waits until the process has stopped itself (fault_program --pause).
+wait_stopped() {
+  for _ in $(seq 200); do
+    case "$(ps -o stat= -p "$1" 2>/dev/null)" in T*) return 0 ;; "") return 1 ;; esac
+    sleep 0.1
+  done
+  return 1
+}
+
+# at_fault WHAT PID: fault_program paused at its fault; checks the screen
+# there, then lets it go on.
+at_fault() {
+  if wait_stopped "$2"; then
+    pass "$1: reached the fault"
+    switched && pass "$1: screen at 1024x768 at the fault" || fail "$1: screen at $(screen_size) at the fault"
+    xdotool mousemove 512 384
+    eventually 3 cursor_is hidden && pass "$1: cursor hidden at the fault" || fail "$1: cursor $("$cursor") at the fault"
+  else
+    fail "$1: never reached the fault: $(cat "$work/err")"
+  fi
+  kill -CONT "$2" 2>/dev/null
+}
+
+# through_box WHAT PID: waits for the program to end; when its notification
+# box shows, checks that the screen was given back first, then presses
+# Return in it. Sets STATUS and BOX (1 when a box was shown).
+through_box() {
+  local box
+  BOX=0
+  for _ in $(seq 150); do
+    kill -0 "$2" 2>/dev/null || break
+    box=$(window_id "Kestravon Notification")
+    if [ -n "$box" ]; then
+      BOX=1
+      [ "$(screen_size)" = 1280x1024 ] && pass "$1: screen given back before the box" ||
+        fail "$1: screen at $(screen_size) under the box"
+      xdotool windowfocus --sync "$box" key Return 2>/dev/null
+      break
+    fi
+    sleep 0.2
+  done
+  wait_pid "$2" 15
+}
+
+# notified WHAT TEXT: the failure was shown in a box or, with none, on standard error.
+notified() {
+  if [ "$BOX" = 1 ]; then
+    pass "$1: notification box shown"
+  else
+    grep -qxF "Kestravon Notification: $2" "$work/err" && pass "$1: \"$2\" on standard error" ||
+      fail "$1: no notification: $(cat "$work/err")"
+  fi
+}
+
+# --- Escape -------------------------------------------------------------------
+"$program" 2>"$work/err" &
+pid=$!
+expect_switched "Escape"
+wait_for_window "Kestravon Main Window"
+canvas=$(window_id "Kestravon Main Window")
+[ -n "$canvas" ] && xdotool windowfocus --sync "$canvas" 2>/dev/null
+xdotool key Escape
+wait_pid $pid 10
+expect_status "Escape" 128
+expect_desktop "Escape"
+
+# --- SIGINT and SIGTERM ---------------------------------------------------------
+# Started from a terminal, the program gets SIGINT on Ctrl-C; a background
+# job of a script would ignore it, so its default is put back first.
+for sig in INT TERM; do
+  env --default-signal=INT "$program" 2>"$work/err" &
+  pid=$!
+  expect_switched "SIG$sig"
+  sleep 0.5
+  kill -s "$sig" $pid
+  wait_pid $pid 10
+  expect_status "SIG$sig" $((128 + $(kill -l "$sig")))
+  expect_desktop "SIG$sig"
+done
+
+# --- a failure after the switch ---------------------------------------------------
+"$faulty" context-refused --pause >"$work/out" 2>"$work/err" &
+pid=$!
+at_fault "failure after the switch" $pid
+through_box "failure after the switch" $pid
+expect_status "failure after the switch" 15
+notified "failure after the switch" "API Error (Failed to set OpenGL context)."
+expect_desktop "failure after the switch"
+
+# --- Ctrl-C, or SIGTERM, while the failure box waits ------------------------------
+# SDL shows the box from a forked child. Ctrl-C reaches both (one process
+# group, as in a terminal); SIGTERM from elsewhere only the program. Either
+# way the program ends by its signal and leaves no box behind.
+for sig in INT TERM; do
+  setsid env --default-signal=INT "$faulty" context-refused >"$work/out" 2>"$work/err" &
+  pid=$!
+  eventually 15 window_id_shown "Kestravon Notification" || fail "SIG$sig at the box: no box"
+  if [ "$sig" = INT ]; then kill -s INT -- -$pid; else kill -s TERM $pid; fi
+  wait_pid $pid 10
+  expect_status "SIG$sig at the box" $((128 + $(kill -l "$sig")))
+  eventually 5 no_window "Kestravon Notification" && pass "SIG$sig at the box: no box left" ||
+    fail "SIG$sig at the box: a box outlived the program"
+  expect_desktop "SIG$sig at the box"
+done
+
+# --- the font abort -------------------------------------------------------------
+"$faulty" no-font-names --pause >"$work/out" 2>"$work/err" &
+pid=$!
+at_fault "font abort" $pid
+wait_pid $pid 10
+expect_status "font abort" 134
+[ "$(cat "$work/out")" = "Can't generate fonts." ] && pass "font abort: its text on standard output" ||
+  fail "font abort: standard output was: $(cat "$work/out")"
+expect_desktop "font abort"
+
+# --- an uncaught exception ---------------------------------------------------------
+"$faulty" throw-mid-run --pause >"$work/out" 2>"$work/err" &
+pid=$!
+at_fault "uncaught exception" $pid
+wait_pid $pid 10
+expect_status "uncaught exception" 134
+grep -q "std::bad_alloc" "$work/err" && pass "uncaught exception: terminate names it" ||
+  fail "uncaught exception: standard error was: $(cat "$work/err")"
+expect_desktop "uncaught exception"
+stop_xorg
+
+# --- a display without GLX ---------------------------------------------------------
+if XORG_EXTRA_ARGS="-extension GLX" start_xorg_dummy "$here/dummy.conf" "$work/xorg-noglx.log"; then
+  "$program" >"$work/out" 2>"$work/err" &
+  pid=$!
+  through_box "no GLX" $pid
+  expect_status "no GLX" 15
+  notified "no GLX" "Failed to create the canvas."
+  expect_desktop "no GLX"
+  stop_xorg
+else
+  fail "Xorg without GLX did not start"
+fi
+
+echo "$failures failed"
+[ "$failures" = 0 ]

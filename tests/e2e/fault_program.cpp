@@ -1,0 +1,95 @@
+// The real program (start-up, stimulus_main, the SDL2 backend) with one
+// fault provoked from outside, for the end-to-end tests of the ways out
+// that a healthy display never takes. The executable is linked with
+// --wrap for the three calls below, so the library and the backend are the
+// shipped code, unchanged; only this test program sees the wrappers.
+//
+//   fault_program context-refused [--pause]   SDL_GL_CreateContext fails: a failure after the mode switch
+//   fault_program no-font-names [--pause]     glGenLists returns 0: the font abort
+//   fault_program throw-mid-run [--pause]     the 30th buffer swap throws std::bad_alloc: an uncaught exception
+//
+// At the fault it writes "fault: display WxH, cursor shown|hidden" (what
+// SDL has set) on standard error; with --pause it then stops itself
+// (SIGSTOP) so that the test can look at the screen, and goes on at SIGCONT.
+#include <GL/gl.h>
+#include <SDL.h>
+#include <SDL_syswm.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "library/frame/startup.h"
+#include "stimulus/stimulus.h"
+
+namespace {
+
+enum class Fault { Off, ContextRefused, NoFontNames, ThrowMidRun };
+
+Fault fault = Fault::Off;
+bool pauseAtFault = false;
+bool faultReported = false;
+
+// Says what the screen is like at the fault, and waits there if asked.
+void atFault(SDL_Window* window) {
+  if (faultReported) return;
+  faultReported = true;
+  SDL_DisplayMode mode{};
+  SDL_GetCurrentDisplayMode(0, &mode);
+  const bool shown = SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE;
+  std::fprintf(stderr, "fault: display %dx%d, cursor %s\n", mode.w, mode.h, shown ? "shown" : "hidden");
+  std::fflush(stderr);
+  if (!pauseAtFault) return;
+  // Everything SDL asked of the server must have reached it before the stop.
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window != nullptr && SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
+    XSync(info.info.x11.display, False);
+  }
+  std::raise(SIGSTOP);
+}
+
+}  // namespace
+
+extern "C" {
+
+SDL_GLContext __real_SDL_GL_CreateContext(SDL_Window* window);
+SDL_GLContext __wrap_SDL_GL_CreateContext(SDL_Window* window) {
+  if (fault != Fault::ContextRefused) return __real_SDL_GL_CreateContext(window);
+  atFault(window);
+  SDL_SetError("refused by fault_program");
+  return nullptr;
+}
+
+GLuint __real_glGenLists(GLsizei range);
+GLuint __wrap_glGenLists(GLsizei range) {
+  if (fault != Fault::NoFontNames) return __real_glGenLists(range);
+  atFault(SDL_GL_GetCurrentWindow());
+  return 0;
+}
+
+void __real_SDL_GL_SwapWindow(SDL_Window* window);
+void __wrap_SDL_GL_SwapWindow(SDL_Window* window) {
+  __real_SDL_GL_SwapWindow(window);
+  static int swaps = 0;
+  if (fault == Fault::ThrowMidRun && ++swaps == 30) {
+    atFault(window);
+    throw std::bad_alloc();
+  }
+}
+
+}  // extern "C"
+
+int main(int argc, char** argv) {
+  const char* name = argc > 1 ? argv[1] : "";
+  if (std::strcmp(name, "context-refused") == 0) fault = Fault::ContextRefused;
+  if (std::strcmp(name, "no-font-names") == 0) fault = Fault::NoFontNames;
+  if (std::strcmp(name, "throw-mid-run") == 0) fault = Fault::ThrowMidRun;
+  pauseAtFault = argc > 2 && std::strcmp(argv[2], "--pause") == 0;
+  if (fault == Fault::Off || (argc > 2 && !pauseAtFault) || argc > 3) {
+    std::fprintf(stderr, "usage: fault_program context-refused|no-font-names|throw-mid-run [--pause]\n");
+    return 2;
+  }
+  return Kestravon::startUp(nullptr, nullptr, "", 1, stimulus_main);
+}
