@@ -143,6 +143,17 @@ TEST_F(TextTest, CodesAbove127DrawNothing) {
   EXPECT_TRUE(ImagesEqual(black(), shown()));
 }
 
+TEST_F(TextTest, CodesAbove127WithinTextNeitherDrawNorAdvance) {
+  // The characters around them are drawn in runs; each run must go on
+  // from where the previous one left the raster position.
+  canvas().drawText("B\x80" "a\xFF\xC3r", 30, 30, Color::white);
+  canvas().drawText("\x80W\x80", 30, 60, Color::white);
+  Image expected = black();
+  paintText(expected, "Bar", 30, 30, 0xFFFFFF);
+  paintText(expected, "W", 30, 60, 0xFFFFFF);
+  EXPECT_TRUE(ImagesEqual(expected, shown()));
+}
+
 TEST_F(TextTest, TextAndNumbersTakeTheirColourAndAlpha) {
   canvas().fillRect(Rectangle(0, 0, 1023, 99), Color::blue);
   canvas().drawText("Bar", 30, 30, Color::red);

@@ -1,0 +1,169 @@
+// No heap allocation in the frame loop: the real stimulus, console and
+// timing overlay on, runs on the headless backend while this executable's own global operator new
+// counts every allocation made on the routine's thread between the swap
+// of frame 10 and the swap of frame 1010. Keys are pressed in that window,
+// so stepping, selecting and drawing new values (ints and doubles) are all
+// covered. The backend's swaps read no frames back (present-images off),
+// so only the library and the routine can allocate there.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <new>
+#include <string>
+
+#include "library/canvas/canvas.h"
+#include "platform/headless/headless.h"
+#include "tools/stimulus_driver.h"
+
+namespace {
+
+// Per thread: Mesa's rasteriser threads are not the library's.
+thread_local bool counting = false;
+thread_local long counted = 0;
+
+void* allocate(std::size_t size) {
+  if (counting) ++counted;
+  return std::malloc(size == 0 ? 1 : size);
+}
+
+void* allocateAligned(std::size_t size, std::align_val_t alignment) {
+  if (counting) ++counted;
+  const std::size_t a = static_cast<std::size_t>(alignment);
+  // aligned_alloc wants a size that is a non-zero multiple of the alignment.
+  const std::size_t rounded = (size + a - 1) / a * a;
+  return std::aligned_alloc(a, rounded == 0 ? a : rounded);
+}
+
+// Out of line, so that the compiler does not see free() meet a pointer
+// from operator new and warn of a mismatch: here they are a pair.
+[[gnu::noinline]] void release(void* p) noexcept { std::free(p); }
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (void* p = allocate(size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) {
+  if (void* p = allocate(size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
+void* operator new(std::size_t size, std::align_val_t alignment) {
+  if (void* p = allocateAligned(size, alignment)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size, std::align_val_t alignment) {
+  if (void* p = allocateAligned(size, alignment)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { release(p); }
+void operator delete[](void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t) noexcept { release(p); }
+void operator delete(void* p, std::align_val_t) noexcept { release(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { release(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { release(p); }
+
+namespace Kestravon {
+namespace {
+
+namespace hl = platform::headless;
+
+constexpr int kFirstCounted = 10;
+constexpr int kLastCounted = 1010;
+constexpr int kVkLeft = 0x25;
+constexpr int kVkUp = 0x26;
+constexpr int kVkRight = 0x27;
+constexpr int kVkDown = 0x28;
+
+// Kept out of the optimiser's reach, so the allocation below really happens.
+void* volatile sink = nullptr;
+
+TEST(AllocationTest, TheCounterSeesAllocationsOnThisThread) {
+  counted = 0;
+  counting = true;
+  sink = ::operator new(24);
+  std::string* text = new std::string(64, 'x');
+  counting = false;
+  delete text;
+  ::operator delete(sink);
+  EXPECT_EQ(counted, 3) << "operator new, the string object and its characters";
+}
+
+TEST(AllocationTest, StartUpAllocatesButNoFrameWithConsoleAndOverlayDoes) {
+  // Key presses during the counted frames, one every few frames, each taken
+  // within the frame after it is queued. Path-length Ratio starts selected.
+  struct Press {
+    int frame;
+    int key;
+  };
+  const Press presses[] = {
+      {100, kVkRight},                                   // Path-length Ratio 1.5: a double with a fraction
+      {150, kVkDown},  {200, kVkLeft},                   // Bar Width 5
+      {250, kVkDown},  {300, kVkRight},                  // SOA 3
+      {350, kVkUp},    {400, kVkUp},    {450, kVkUp},    // wraps to Green luminance
+      {500, kVkLeft},  {550, kVkLeft},  {600, kVkLeft},  // 0.85
+      {650, kVkDown},  {700, kVkRight},                  // Path-length Ratio 2
+  };
+
+  long startUpAllocations = -1;
+  long frameAllocations = -1;
+  int flipCount = 0;
+  double ratio = 0, width = 0, soa = 0, green = 0;
+  const std::function<void(int)> onFrame = [&](int frame) {
+    if (frame == 0) {
+      counting = false;
+      startUpAllocations = counted;
+      // The timing overlay's numbers are drawn (and counted) too.
+      currentCanvas->infoOverlay = true;
+      currentCanvas->frameAccounting = true;
+      hl::setTicksPerSwap(170000);  // 17 ms a frame: the overlay's counters move
+      hl::setPresentImages(false);
+      // The backend logs every swap; room for all of them is made now.
+      hl::state().log.reserve(hl::state().log.size() + 2 * kLastCounted);
+    }
+    const bool wasCounting = counting;
+    counting = false;  // the test's own queueing is not the library's
+    for (const Press& press : presses) {
+      if (press.frame == frame) {
+        hl::pushKeyDown(press.key);
+        hl::pushKeyUp(press.key);
+      }
+    }
+    counting = wasCounting;
+    if (frame == kFirstCounted) {
+      counted = 0;
+      counting = true;
+    } else if (frame == kLastCounted) {
+      counting = false;
+      frameAllocations = counted;
+      flipCount = currentCanvas->flipCount;
+      // Read while the routine (which owns the variables) still runs.
+      ratio = driver::variableValue("Path-length Ratio");
+      width = driver::variableValue("Bar Width");
+      soa = driver::variableValue("SOA");
+      green = driver::variableValue("Green luminance");
+    }
+  };
+  counted = 0;
+  counting = true;  // start-up: among others, registration makes the holders
+  const int status = driver::runStimulus(kLastCounted, onFrame);
+  counting = false;
+
+  EXPECT_EQ(status, 0);
+  EXPECT_GT(startUpAllocations, 0) << "start-up allocates (the six holders, for one): the counter must see it";
+  EXPECT_EQ(frameAllocations, 0) << "allocations in frames " << kFirstCounted + 1 << " to " << kLastCounted;
+  // The presses all arrived: the frames counted drew every kind of value.
+  EXPECT_EQ(ratio, 2.0);
+  EXPECT_EQ(width, 5);
+  EXPECT_EQ(soa, 3);
+  EXPECT_NEAR(green, 0.85, 1e-9);
+  EXPECT_GE(flipCount, kLastCounted) << "the overlay's counters were drawn as they changed";
+}
+
+}  // namespace
+}  // namespace Kestravon
