@@ -40,9 +40,10 @@ void Canvas::drawText(const char* text, double x, double y, Color color) {
   glRasterPos2d(std::trunc(x), std::trunc(y));
   // The font's lists are consecutive names, so one glCallLists on a run of
   // characters calls the same lists in the same order as a glCallList per
-  // character, and costs far less (Mesa draws a run of bitmap lists in one
-  // go). Codes above 127 lie outside the font and draw nothing: they end a
-  // run. The list base is part of GL_LIST_BIT and comes back with the pop.
+  // character, in one call (a driver may batch the run's bitmaps; Mesa
+  // 22.3 still draws each on its own). Codes above 127 lie outside the font
+  // and draw nothing: they end a run. The list base is part of GL_LIST_BIT
+  // and comes back with the pop.
   glListBase(fontLists[0]);
   const unsigned char* run = reinterpret_cast<const unsigned char*>(text);
   for (const unsigned char* c = run;; ++c) {
