@@ -8,6 +8,8 @@
 #include <cstring>
 #include <numeric>
 
+#include "platform/platform.h"
+
 namespace Kestravon {
 namespace bench {
 
@@ -56,12 +58,12 @@ bool parseOptions(int argc, char** argv, const char* program, bool allowSave, Op
 
 std::vector<int> consoleKeys(const Options& options) {
   std::vector<int> keys;
-  keys.push_back(kVkDown);  // Bar Width
-  for (int w = 6; w < options.barWidth; ++w) keys.push_back(kVkRight);
-  for (int w = 6; w > options.barWidth; --w) keys.push_back(kVkLeft);
-  keys.push_back(kVkDown);  // SOA
-  for (int s = 2; s < options.soa; ++s) keys.push_back(kVkRight);
-  for (int s = 2; s > options.soa; --s) keys.push_back(kVkLeft);
+  keys.push_back(platform::kVkDown);  // Bar Width
+  for (int w = 6; w < options.barWidth; ++w) keys.push_back(platform::kVkRight);
+  for (int w = 6; w > options.barWidth; --w) keys.push_back(platform::kVkLeft);
+  keys.push_back(platform::kVkDown);  // SOA
+  for (int s = 2; s < options.soa; ++s) keys.push_back(platform::kVkRight);
+  for (int s = 2; s > options.soa; --s) keys.push_back(platform::kVkLeft);
   return keys;
 }
 

@@ -26,12 +26,6 @@ bool parseOptions(int argc, char** argv, const char* program, bool allowSave, Op
 // virtual-key codes.
 std::vector<int> consoleKeys(const Options& options);
 
-constexpr int kVkEscape = 0x1B;
-constexpr int kVkLeft = 0x25;
-constexpr int kVkUp = 0x26;
-constexpr int kVkRight = 0x27;
-constexpr int kVkDown = 0x28;
-
 // One key press (down and up) every kFramesPerKey frames from frame 1, then
 // kSettleFrames frames before the measured frames start.
 constexpr int kFramesPerKey = 3;

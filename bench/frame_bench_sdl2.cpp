@@ -11,6 +11,7 @@
 
 #include "bench/bench_support.h"
 #include "bench/sdl2_swap_hook.h"
+#include "platform/platform.h"
 #include "library/frame/startup.h"
 #include "library/parameters/variable_registry.h"
 #include "stimulus/stimulus.h"
@@ -62,7 +63,7 @@ int main(int argc, char** argv) {
       std::printf("# frame_bench sdl2: stimulus_main, console on, unpaced, w=%d soa=%d, %d frames\n", options.barWidth,
                   options.soa, options.frames);
       timer.printResult();
-      bench::pushKeyPress(bench::kVkEscape, false);
+      bench::pushKeyPress(platform::kVkEscape, false);
     }
   });
   // As the program's own entry does.

@@ -16,6 +16,7 @@
 #include "bench/bench_support.h"
 #include "bench/sdl2_swap_hook.h"
 #include "library/frame/startup.h"
+#include "platform/platform.h"
 #include "stimulus/stimulus.h"
 
 using namespace Kestravon;
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
       summarise("PACING", issued);
       summarise("# swap returned:", returned);
       std::fflush(stdout);
-      bench::pushKeyPress(bench::kVkEscape, false);
+      bench::pushKeyPress(platform::kVkEscape, false);
     }
   });
   return startUp(nullptr, nullptr, "", 1, stimulus_main);

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "platform/platform.h"
+
 namespace Kestravon {
 namespace bench {
 
@@ -37,23 +39,23 @@ void pushKeyPress(int virtualKey, bool releaseToo) {
   SDL_Scancode scancode = SDL_SCANCODE_UNKNOWN;
   SDL_Keycode sym = SDLK_UNKNOWN;
   switch (virtualKey) {
-    case 0x1B:
+    case platform::kVkEscape:
       scancode = SDL_SCANCODE_ESCAPE;
       sym = SDLK_ESCAPE;
       break;
-    case 0x25:
+    case platform::kVkLeft:
       scancode = SDL_SCANCODE_LEFT;
       sym = SDLK_LEFT;
       break;
-    case 0x26:
+    case platform::kVkUp:
       scancode = SDL_SCANCODE_UP;
       sym = SDLK_UP;
       break;
-    case 0x27:
+    case platform::kVkRight:
       scancode = SDL_SCANCODE_RIGHT;
       sym = SDLK_RIGHT;
       break;
-    case 0x28:
+    case platform::kVkDown:
       scancode = SDL_SCANCODE_DOWN;
       sym = SDLK_DOWN;
       break;

@@ -35,6 +35,16 @@ enum : std::uint32_t {
   kMsgLButtonUp = 0x0202,
 };
 
+// Virtual-key codes (Win32 values) of the keys that drive the program.
+enum : int {
+  kVkShift = 0x10,
+  kVkEscape = 0x1B,
+  kVkLeft = 0x25,
+  kVkUp = 0x26,
+  kVkRight = 0x27,
+  kVkDown = 0x28,
+};
+
 struct Message {
   Window window = nullptr;
   std::uint32_t id = 0;

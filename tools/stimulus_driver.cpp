@@ -15,7 +15,6 @@ namespace hl = platform::headless;
 namespace {
 
 constexpr int kOpeningFrames = 2;
-constexpr int kVkEscape = 0x1B;
 
 }  // namespace
 
@@ -25,7 +24,7 @@ int runStimulus(int frames, const std::function<void(int frame)>& onFrame) {
     const int frame = swap - kOpeningFrames;
     if (frame < 0) return;
     if (onFrame) onFrame(frame);
-    if (frame == frames) hl::setKeyDown(kVkEscape, true);
+    if (frame == frames) hl::setKeyDown(platform::kVkEscape, true);
   });
   const int status = startUp(nullptr, nullptr, "", 1, stimulus_main);
   hl::setSwapHook(nullptr);

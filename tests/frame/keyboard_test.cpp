@@ -12,12 +12,11 @@ namespace {
 namespace hl = platform::headless;
 using KeyboardTest = testing::HeadlessTest;
 
-constexpr int kVkRight = 0x27;
 constexpr int kVkOem1 = 0xBA;
 
 TEST_F(KeyboardTest, KeyPressedAndReleasedBetweenQueriesIsSeenOnce) {
-  hl::pushKeyDown(kVkRight);
-  hl::pushKeyUp(kVkRight);
+  hl::pushKeyDown(platform::kVkRight);
+  hl::pushKeyUp(platform::kVkRight);
   // Each query takes one message: the down, then the up.
   EXPECT_FALSE(Keyboard::query(Key::Space, pushed));
   EXPECT_FALSE(Keyboard::query(Key::Space, pushed));
@@ -29,11 +28,11 @@ TEST_F(KeyboardTest, KeyPressedAndReleasedBetweenQueriesIsSeenOnce) {
 }
 
 TEST_F(KeyboardTest, HeldKeyWithAutoRepeatLatchesOnce) {
-  hl::pushKeyDown(kVkRight);
+  hl::pushKeyDown(platform::kVkRight);
   EXPECT_TRUE(Keyboard::query(Key::Right, pressed));
   EXPECT_TRUE(Keyboard::query(Key::Right, pushed));
   for (int i = 0; i < 5; ++i) {
-    hl::pushKeyDown(kVkRight);  // auto-repeat
+    hl::pushKeyDown(platform::kVkRight);  // auto-repeat
     EXPECT_TRUE(Keyboard::query(Key::Right, pressed));
     EXPECT_FALSE(Keyboard::query(Key::Right, pushed));
   }
@@ -120,7 +119,7 @@ TEST_F(KeyboardTest, KeyMessagesAreDroppedOthersDispatched) {
 }
 
 TEST_F(KeyboardTest, ResetClearsEveryTable) {
-  hl::pushKeyDown(kVkRight);
+  hl::pushKeyDown(platform::kVkRight);
   Keyboard::query(Key::Space, pressed);
   Keyboard::reset();
   for (int t = 0; t < 4; ++t) {

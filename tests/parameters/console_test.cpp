@@ -15,6 +15,7 @@
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/range.h"
 #include "library/parameters/variable_registry.h"
+#include "platform/platform.h"
 #include "tests/support/canvas_fixture.h"
 #include "tests/support/font_model.h"
 #include "tools/stimulus_driver.h"
@@ -25,11 +26,6 @@ namespace {
 namespace hl = platform::headless;
 using testing::Image;
 
-constexpr int kVkShift = 0x10;
-constexpr int kVkLeft = 0x25;
-constexpr int kVkUp = 0x26;
-constexpr int kVkRight = 0x27;
-constexpr int kVkDown = 0x28;
 
 constexpr std::uint32_t kWhite = 0xFFFFFF;
 
@@ -123,11 +119,12 @@ TEST_F(ConsoleTest, UpAndDownMoveTheSelectionAndWrapAround) {
   registerThree();
   open();
   // The move shows in the rows drawn by the same flip.
-  EXPECT_TRUE(testing::ImagesEqual(threeRows(2), press(kVkUp))) << "Up from the first row selects the last";
-  EXPECT_TRUE(testing::ImagesEqual(threeRows(0), press(kVkDown))) << "Down from the last row selects the first";
-  EXPECT_TRUE(testing::ImagesEqual(threeRows(1), press(kVkDown)));
-  EXPECT_TRUE(testing::ImagesEqual(threeRows(2), press(kVkDown)));
-  EXPECT_TRUE(testing::ImagesEqual(threeRows(1), press(kVkUp)));
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(2), press(platform::kVkUp))) << "Up from the first row selects the last";
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(0), press(platform::kVkDown)))
+      << "Down from the last row selects the first";
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(1), press(platform::kVkDown)));
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(2), press(platform::kVkDown)));
+  EXPECT_TRUE(testing::ImagesEqual(threeRows(1), press(platform::kVkUp)));
   EXPECT_EQ(bar, 80);
   EXPECT_EQ(road, 0.5);
   EXPECT_EQ(sea, 1);
@@ -140,25 +137,25 @@ TEST_F(ConsoleTest, OneRowIsBothFirstAndLast) {
   open();
   Image expected = testing::blankImage(1024, 768, 0x000000);
   paintRows(expected, {{"Bar", "80"}}, 0);
-  EXPECT_TRUE(testing::ImagesEqual(expected, press(kVkUp)));
-  EXPECT_TRUE(testing::ImagesEqual(expected, press(kVkDown)));
+  EXPECT_TRUE(testing::ImagesEqual(expected, press(platform::kVkUp)));
+  EXPECT_TRUE(testing::ImagesEqual(expected, press(platform::kVkDown)));
 }
 
 TEST_F(ConsoleTest, UpAndDownInOneFlipCancel) {
   registerThree();
   open();
   // Right and Left take the two messages; Up wraps to the last row, Down back.
-  hl::pushKeyDown(kVkUp);
-  hl::pushKeyDown(kVkDown);
+  hl::pushKeyDown(platform::kVkUp);
+  hl::pushKeyDown(platform::kVkDown);
   EXPECT_TRUE(testing::ImagesEqual(threeRows(0), flip()));
   EXPECT_EQ(hl::pendingMessages(), 0u);
-  hl::pushKeyUp(kVkUp);
-  hl::pushKeyUp(kVkDown);
+  hl::pushKeyUp(platform::kVkUp);
+  hl::pushKeyUp(platform::kVkDown);
   flip();
   // The same from the middle row.
-  press(kVkDown);
-  hl::pushKeyDown(kVkDown);
-  hl::pushKeyDown(kVkUp);
+  press(platform::kVkDown);
+  hl::pushKeyDown(platform::kVkDown);
+  hl::pushKeyDown(platform::kVkUp);
   EXPECT_TRUE(testing::ImagesEqual(threeRows(1), flip()));
 }
 
@@ -166,8 +163,8 @@ TEST_F(ConsoleTest, RightAndLeftInOneFlipBothApplyIncrementFirst) {
   registerThree();
   bar = 140;  // the top of its range: 160 is refused, then 140 - 20 = 120
   open();
-  hl::pushKeyDown(kVkRight);
-  hl::pushKeyDown(kVkLeft);  // taken by the Shift query that follows Right
+  hl::pushKeyDown(platform::kVkRight);
+  hl::pushKeyDown(platform::kVkLeft);  // taken by the Shift query that follows Right
   flip();
   EXPECT_EQ(bar, 120);
   EXPECT_EQ(hl::pendingMessages(), 0u);
@@ -176,8 +173,8 @@ TEST_F(ConsoleTest, RightAndLeftInOneFlipBothApplyIncrementFirst) {
 TEST_F(ConsoleTest, ValuesChangeOnTheSelectionTheFlipStartedWith) {
   registerThree();
   open();
-  hl::pushKeyDown(kVkRight);
-  hl::pushKeyDown(kVkDown);
+  hl::pushKeyDown(platform::kVkRight);
+  hl::pushKeyDown(platform::kVkDown);
   const Image image = flip();
   EXPECT_EQ(bar, 100);
   EXPECT_EQ(road, 0.5);
@@ -188,21 +185,21 @@ TEST_F(ConsoleTest, ShiftPicksTheShiftStep) {
   registerThree();
   open();
   // Shift held without a message reaching the program.
-  hl::setKeyDown(kVkShift, true);
-  press(kVkRight);
+  hl::setKeyDown(platform::kVkShift, true);
+  press(platform::kVkRight);
   EXPECT_EQ(bar, 90);
-  press(kVkLeft);
+  press(platform::kVkLeft);
   EXPECT_EQ(bar, 80);
-  hl::setKeyDown(kVkShift, false);
-  press(kVkRight);
+  hl::setKeyDown(platform::kVkShift, false);
+  press(platform::kVkRight);
   EXPECT_EQ(bar, 100);
-  press(kVkLeft);
+  press(platform::kVkLeft);
   EXPECT_EQ(bar, 80);
   // Shift arriving as a message just before Right: the Right query of the
   // first flip takes the Shift key-down, Left's takes Right's; the next flip
   // finds Right latched and Shift down.
-  hl::pushKeyDown(kVkShift);
-  hl::pushKeyDown(kVkRight);
+  hl::pushKeyDown(platform::kVkShift);
+  hl::pushKeyDown(platform::kVkRight);
   flip();
   EXPECT_EQ(bar, 80);
   const Image image = flip();
@@ -215,19 +212,19 @@ TEST_F(ConsoleTest, HoldingAKeyStepsOnlyOnce) {
   open();
   // Auto-repeat: key-down messages without key-ups between them.
   for (int i = 0; i < 10; ++i) {
-    hl::pushKeyDown(kVkRight);
+    hl::pushKeyDown(platform::kVkRight);
     flip();
   }
   EXPECT_EQ(bar, 100);
   for (int i = 0; i < 10; ++i) {
-    hl::pushKeyDown(kVkDown);
+    hl::pushKeyDown(platform::kVkDown);
     flip();
   }
-  hl::pushKeyUp(kVkRight);
-  hl::pushKeyUp(kVkDown);
+  hl::pushKeyUp(platform::kVkRight);
+  hl::pushKeyUp(platform::kVkDown);
   flip();
   EXPECT_TRUE(testing::ImagesEqual(threeRows(1), flip()));
-  press(kVkRight);
+  press(platform::kVkRight);
   EXPECT_EQ(road, 0.75);
   EXPECT_EQ(bar, 100);
 }
@@ -235,11 +232,11 @@ TEST_F(ConsoleTest, HoldingAKeyStepsOnlyOnce) {
 TEST_F(ConsoleTest, RefusedStepsLeaveTheRowAsItWas) {
   registerThree();
   open();
-  press(kVkUp);  // Sea, at 1 in -1 to 1, plain step 2
-  const Image image = press(kVkRight);
+  press(platform::kVkUp);  // Sea, at 1 in -1 to 1, plain step 2
+  const Image image = press(platform::kVkRight);
   EXPECT_EQ(sea, 1);
   EXPECT_TRUE(testing::ImagesEqual(threeRows(2), image));
-  press(kVkLeft);
+  press(platform::kVkLeft);
   EXPECT_EQ(sea, -1);
   EXPECT_TRUE(testing::ImagesEqual(threeRows(2), flip()));
 }
@@ -247,8 +244,8 @@ TEST_F(ConsoleTest, RefusedStepsLeaveTheRowAsItWas) {
 TEST_F(ConsoleTest, SwitchedOffItDrawsNothingAndAsksForNoKey) {
   registerThree();
   open(false);
-  hl::pushKeyDown(kVkRight);
-  hl::pushKeyDown(kVkDown);
+  hl::pushKeyDown(platform::kVkRight);
+  hl::pushKeyDown(platform::kVkDown);
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(testing::CountColor(flip(), 0x000000), 1024 * 768);
   }
@@ -265,17 +262,17 @@ TEST_F(ConsoleTest, SwitchedOffItDrawsNothingAndAsksForNoKey) {
 
 TEST_F(ConsoleTest, EmptyRegistryDrawsNothingAndIgnoresTheKeys) {
   open();
-  hl::setKeyDown(kVkShift, true);
-  for (int vk : {kVkRight, kVkLeft, kVkUp, kVkDown}) {
+  hl::setKeyDown(platform::kVkShift, true);
+  for (int vk : {platform::kVkRight, platform::kVkLeft, platform::kVkUp, platform::kVkDown}) {
     hl::pushKeyDown(vk);
     EXPECT_EQ(testing::CountColor(flip(), 0x000000), 1024 * 768);
     hl::pushKeyUp(vk);
     flip();
   }
-  hl::pushKeyDown(kVkUp);
-  hl::pushKeyDown(kVkDown);
-  hl::pushKeyDown(kVkRight);
-  hl::pushKeyDown(kVkLeft);
+  hl::pushKeyDown(platform::kVkUp);
+  hl::pushKeyDown(platform::kVkDown);
+  hl::pushKeyDown(platform::kVkRight);
+  hl::pushKeyDown(platform::kVkLeft);
   EXPECT_EQ(testing::CountColor(flip(), 0x000000), 1024 * 768);
   // A variable registered now gets a selected first row.
   registerThree();
@@ -310,16 +307,16 @@ TEST(StimulusConsoleTest, SixRowsAndTheArrowKeysDriveThem) {
   // One key press per frame: the loop's Escape query takes the key-down,
   // the console's Right query the key-up, and the push stays latched.
   const Step script[] = {
-      {0, kVkUp, false},     // Path-length Ratio -> Green luminance (wraps)
-      {1, kVkLeft, false},   // green 1.0 -> 0.95
-      {2, kVkDown, false},   // back to Path-length Ratio (wraps)
-      {3, kVkRight, true},   // ratio 1.0 + Shift step 2 = 3.0
-      {4, kVkRight, false},  // ratio 3.0 + 0.5 = 3.5
-      {5, kVkDown, false},   // Bar Width
-      {6, kVkLeft, false},   // 6 -> 5
-      {7, kVkDown, false},   // SOA
-      {8, kVkDown, false},   // Eccentricity
-      {9, kVkRight, true},   // 80 + Shift step 10 = 90
+      {0, platform::kVkUp, false},     // Path-length Ratio -> Green luminance (wraps)
+      {1, platform::kVkLeft, false},   // green 1.0 -> 0.95
+      {2, platform::kVkDown, false},   // back to Path-length Ratio (wraps)
+      {3, platform::kVkRight, true},   // ratio 1.0 + Shift step 2 = 3.0
+      {4, platform::kVkRight, false},  // ratio 3.0 + 0.5 = 3.5
+      {5, platform::kVkDown, false},   // Bar Width
+      {6, platform::kVkLeft, false},   // 6 -> 5
+      {7, platform::kVkDown, false},   // SOA
+      {8, platform::kVkDown, false},   // Eccentricity
+      {9, platform::kVkRight, true},   // 80 + Shift step 10 = 90
   };
   const int selectedAfter[] = {0, 5, 5, 0, 0, 0, 1, 1, 2, 3, 3};
   std::vector<std::string> failures;
@@ -348,7 +345,7 @@ TEST(StimulusConsoleTest, SixRowsAndTheArrowKeysDriveThem) {
     }
     for (const Step& s : script) {
       if (s.frame != frame) continue;
-      hl::setKeyDown(kVkShift, s.shift);
+      hl::setKeyDown(platform::kVkShift, s.shift);
       hl::pushKeyDown(s.key);
       hl::pushKeyUp(s.key);
     }

@@ -75,10 +75,6 @@ namespace hl = platform::headless;
 
 constexpr int kFirstCounted = 10;
 constexpr int kLastCounted = 1010;
-constexpr int kVkLeft = 0x25;
-constexpr int kVkUp = 0x26;
-constexpr int kVkRight = 0x27;
-constexpr int kVkDown = 0x28;
 
 // Kept out of the optimiser's reach, so the allocation below really happens.
 void* volatile sink = nullptr;
@@ -102,12 +98,12 @@ TEST(AllocationTest, StartUpAllocatesButNoFrameWithConsoleAndOverlayDoes) {
     int key;
   };
   const Press presses[] = {
-      {100, kVkRight},                                   // Path-length Ratio 1.5: a double with a fraction
-      {150, kVkDown},  {200, kVkLeft},                   // Bar Width 5
-      {250, kVkDown},  {300, kVkRight},                  // SOA 3
-      {350, kVkUp},    {400, kVkUp},    {450, kVkUp},    // wraps to Green luminance
-      {500, kVkLeft},  {550, kVkLeft},  {600, kVkLeft},  // 0.85
-      {650, kVkDown},  {700, kVkRight},                  // Path-length Ratio 2
+      {100, platform::kVkRight},                                   // Path-length Ratio 1.5: a double with a fraction
+      {150, platform::kVkDown},  {200, platform::kVkLeft},                   // Bar Width 5
+      {250, platform::kVkDown},  {300, platform::kVkRight},                  // SOA 3
+      {350, platform::kVkUp},    {400, platform::kVkUp},    {450, platform::kVkUp},    // wraps to Green luminance
+      {500, platform::kVkLeft},  {550, platform::kVkLeft},  {600, platform::kVkLeft},  // 0.85
+      {650, platform::kVkDown},  {700, platform::kVkRight},                  // Path-length Ratio 2
   };
 
   long startUpAllocations = -1;

@@ -52,12 +52,6 @@ namespace {
 
 namespace hl = platform::headless;
 
-constexpr int kVkEscape = 0x1B;
-constexpr int kVkShift = 0x10;
-constexpr int kVkLeft = 0x25;
-constexpr int kVkUp = 0x26;
-constexpr int kVkRight = 0x27;
-constexpr int kVkDown = 0x28;
 
 struct VariableSpec {
   const char* label;
@@ -153,7 +147,7 @@ class Storm {
       } else {
         const int leant = period - period / 3 - 1;
         leaningRow_ = leant % 6;
-        leaning_ = (leant / 6) % 2 == 0 ? kVkLeft : kVkRight;
+        leaning_ = (leant / 6) % 2 == 0 ? platform::kVkLeft : platform::kVkRight;
       }
     }
     checkDrawing(frame);
@@ -254,14 +248,14 @@ class Storm {
   int anyKeyButEscape() {
     for (;;) {
       const int vk = static_cast<int>(below(256));
-      if (vk != kVkEscape) return vk;
+      if (vk != platform::kVkEscape) return vk;
     }
   }
 
   int keyMapKeyButEscape() {
     for (;;) {
       const int vk = Keyboard::keyMap[below(Keyboard::kTableSize)];
-      if (vk != kVkEscape && vk != 0) return vk;
+      if (vk != platform::kVkEscape && vk != 0) return vk;
     }
   }
 
@@ -271,11 +265,12 @@ class Storm {
   }
 
   int consoleKey() {
-    static const int keys[] = {kVkUp, kVkDown, kVkLeft, kVkRight, kVkRight, kVkLeft, kVkShift};
+    static const int keys[] = {platform::kVkUp,    platform::kVkDown, platform::kVkLeft, platform::kVkRight,
+                               platform::kVkRight, platform::kVkLeft, platform::kVkShift};
     if (leaning_ != 0 && below(4) != 0) {
       // Move to the row leant on, then keep stepping it.
-      if (selectedRow() != leaningRow_) return kVkDown;
-      return below(6) == 0 ? kVkShift : leaning_;
+      if (selectedRow() != leaningRow_) return platform::kVkDown;
+      return below(6) == 0 ? platform::kVkShift : leaning_;
     }
     return keys[below(sizeof keys / sizeof keys[0])];
   }
@@ -396,11 +391,11 @@ TEST_P(SeededStormTest, VariablesStayInRangeAndBarsOnTheirPaths) {
   // Every key of the key map went down and came up, Escape never did.
   for (int key = 0; key < Keyboard::kTableSize; ++key) {
     const int vk = Keyboard::keyMap[key];
-    if (vk == 0 || vk == kVkEscape) continue;
+    if (vk == 0 || vk == platform::kVkEscape) continue;
     EXPECT_TRUE(report.keyDownSent[vk] && report.keyUpSent[vk])
         << "key code " << key << " (0x" << std::hex << vk << ")";
   }
-  EXPECT_FALSE(report.keyDownSent[kVkEscape] || report.keyUpSent[kVkEscape]);
+  EXPECT_FALSE(report.keyDownSent[platform::kVkEscape] || report.keyUpSent[platform::kVkEscape]);
   std::printf("seed %u: %d frames, %ld messages, %d flash frames\n", GetParam(), report.frames, report.messages,
               report.flashes);
 }
