@@ -11,9 +11,9 @@
 
 #include "bench/bench_support.h"
 #include "bench/sdl2_swap_hook.h"
-#include "platform/platform.h"
 #include "library/frame/startup.h"
 #include "library/parameters/variable_registry.h"
+#include "platform/platform.h"
 #include "stimulus/stimulus.h"
 
 using namespace Kestravon;

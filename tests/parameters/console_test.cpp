@@ -26,7 +26,6 @@ namespace {
 namespace hl = platform::headless;
 using testing::Image;
 
-
 constexpr std::uint32_t kWhite = 0xFFFFFF;
 
 template <typename T>

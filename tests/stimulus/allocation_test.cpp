@@ -98,12 +98,12 @@ TEST(AllocationTest, StartUpAllocatesButNoFrameWithConsoleAndOverlayDoes) {
     int key;
   };
   const Press presses[] = {
-      {100, platform::kVkRight},                                   // Path-length Ratio 1.5: a double with a fraction
-      {150, platform::kVkDown},  {200, platform::kVkLeft},                   // Bar Width 5
-      {250, platform::kVkDown},  {300, platform::kVkRight},                  // SOA 3
+      {100, platform::kVkRight},                             // Path-length Ratio 1.5: a double with a fraction
+      {150, platform::kVkDown},  {200, platform::kVkLeft},   // Bar Width 5
+      {250, platform::kVkDown},  {300, platform::kVkRight},  // SOA 3
       {350, platform::kVkUp},    {400, platform::kVkUp},    {450, platform::kVkUp},    // wraps to Green luminance
       {500, platform::kVkLeft},  {550, platform::kVkLeft},  {600, platform::kVkLeft},  // 0.85
-      {650, platform::kVkDown},  {700, platform::kVkRight},                  // Path-length Ratio 2
+      {650, platform::kVkDown},  {700, platform::kVkRight},                            // Path-length Ratio 2
   };
 
   long startUpAllocations = -1;

@@ -52,7 +52,6 @@ namespace {
 
 namespace hl = platform::headless;
 
-
 struct VariableSpec {
   const char* label;
   double lo;
