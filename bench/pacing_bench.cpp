@@ -33,6 +33,7 @@ constexpr double kLimitMs = 1000.0 / 60.0 + 1.0;
 int frames = 600;
 std::vector<double> issued;    // entering SDL_GL_SwapWindow
 std::vector<double> returned;  // the real swap has returned
+std::vector<double> flushed;   // the frame's drawing flushed, before its swap
 
 void summarise(const char* tag, const std::vector<double>& times) {
   std::vector<double> intervals;
@@ -56,6 +57,19 @@ void summarise(const char* tag, const std::vector<double>& times) {
       late, kLimitMs);
 }
 
+// One line per interval above the limit, with where its time went: the
+// previous swap itself, drawing the frame (from that swap's return to the
+// flush) and the pacing wait (from the flush to this swap).
+void printLateIntervals() {
+  for (std::size_t i = 1; i < issued.size(); ++i) {
+    const double interval = (issued[i] - issued[i - 1]) * 1000.0;
+    if (interval <= kLimitMs) continue;
+    std::printf("# late interval %zu: %.3f ms = previous swap %.3f + drawing %.3f + waiting %.3f\n", i, interval,
+                (returned[i - 1] - issued[i - 1]) * 1000.0, (flushed[i] - returned[i - 1]) * 1000.0,
+                (issued[i] - flushed[i]) * 1000.0);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,14 +84,17 @@ int main(int argc, char** argv) {
   unsetenv("KESTRAVON_UNPACED");
   issued.reserve(static_cast<std::size_t>(frames) + 1);
   returned.reserve(static_cast<std::size_t>(frames) + 1);
+  flushed.reserve(static_cast<std::size_t>(frames) + 1);
   bench::setSwapHook([](int swap, bool done) {
     const int frame = swap - kOpeningSwaps - kSettleFrames;
     if (frame < 0) return;
     (done ? returned : issued).push_back(bench::monotonicSeconds());
+    if (!done) flushed.push_back(bench::lastFlushSeconds());
     if (frame == frames && done) {
       std::printf("# pacing_bench sdl2: stimulus_main, console on, paced to 60 Hz, %d intervals\n", frames);
       summarise("PACING", issued);
       summarise("# swap returned:", returned);
+      printLateIntervals();
       std::fflush(stdout);
       bench::pushKeyPress(platform::kVkEscape, false);
     }

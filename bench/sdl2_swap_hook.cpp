@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "bench/bench_support.h"
+
 #include "platform/platform.h"
 
 namespace Kestravon {
@@ -20,6 +22,7 @@ std::function<void(int, bool)>& hook() {
 }
 
 int swaps = 0;
+double lastFlush = 0;
 
 void pushKey(SDL_Scancode scancode, SDL_Keycode sym, bool down) {
   SDL_Event event{};
@@ -34,6 +37,8 @@ void pushKey(SDL_Scancode scancode, SDL_Keycode sym, bool down) {
 }  // namespace
 
 void setSwapHook(std::function<void(int, bool)> h) { hook() = std::move(h); }
+
+double lastFlushSeconds() { return lastFlush; }
 
 void pushKeyPress(int virtualKey, bool releaseToo) {
   SDL_Scancode scancode = SDL_SCANCODE_UNKNOWN;
@@ -69,17 +74,33 @@ void pushKeyPress(int virtualKey, bool releaseToo) {
 }  // namespace bench
 }  // namespace Kestravon
 
-// The interposed swap.
-extern "C" void SDL_GL_SwapWindow(SDL_Window* window) {
-  using Swap = void (*)(SDL_Window*);
-  static const Swap real = reinterpret_cast<Swap>(dlsym(RTLD_NEXT, "SDL_GL_SwapWindow"));
+namespace {
+
+template <typename Function>
+Function realFunction(const char* name) {
+  Function real = reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
   if (real == nullptr) {
-    std::fputs("sdl2_swap_hook: the real SDL_GL_SwapWindow was not found\n", stderr);
+    std::fprintf(stderr, "sdl2_swap_hook: the real %s was not found\n", name);
     std::abort();
   }
+  return real;
+}
+
+}  // namespace
+
+// The interposed swap.
+extern "C" void SDL_GL_SwapWindow(SDL_Window* window) {
+  static const auto real = realFunction<void (*)(SDL_Window*)>("SDL_GL_SwapWindow");
   const int number = ++Kestravon::bench::swaps;
   const std::function<void(int, bool)>& h = Kestravon::bench::hook();
   if (h) h(number, false);
   real(window);
   if (h) h(number, true);
+}
+
+// The interposed flush.
+extern "C" void glFlush() {
+  static const auto real = realFunction<void (*)()>("glFlush");
+  real();
+  Kestravon::bench::lastFlush = Kestravon::bench::monotonicSeconds();
 }
