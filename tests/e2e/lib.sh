@@ -3,21 +3,41 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
 
+# wait_display_number FILE PID: prints the display number that a server
+# started with "-displayfd" wrote to FILE once it accepts connections
+# (waits up to 20 s, while PID runs). The server picks a free number
+# itself, so servers started at once by tests running side by side never
+# take the same one.
+wait_display_number() {
+  local file=$1 pid=$2 n
+  for _ in $(seq 200); do
+    if [ "$(wc -l <"$file")" -ge 1 ]; then
+      n=$(tr -dc 0-9 <"$file")
+      rm -f "$file"
+      echo "$n"
+      return 0
+    fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  rm -f "$file"
+  return 1
+}
+
 # start_xvfb GEOMETRY [ARGS]: starts Xvfb (with any further ARGS, such as
 # "-extension GLX") on a free display, sets DISPLAY and XVFB_PID.
 start_xvfb() {
-  local n
-  for n in $(seq 91 160); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
-  done
-  Xvfb ":$n" -screen 0 "$1" -nolisten tcp ${2:-} >/dev/null 2>&1 &
+  local file n
+  file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp ${2:-} 3>"$file" >/dev/null 2>&1 &
   XVFB_PID=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 100); do
-    xdpyinfo >/dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  echo "Xvfb did not start on $DISPLAY"; return 1
+  if n=$(wait_display_number "$file" "$XVFB_PID") && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+    export DISPLAY=":$n"
+    return 0
+  fi
+  echo "Xvfb did not start"
+  stop_xvfb
+  return 1
 }
 
 stop_xvfb() {
@@ -108,6 +128,10 @@ check_stimulus_session() {
     fail "no canvas window"
     kill "$pid" 2>/dev/null
     wait_pid "$pid" 10
+    echo "the program's status: $STATUS; its standard error:"
+    [ -e "$work/stderr" ] && head -c 4000 "$work/stderr"
+    echo "windows on $DISPLAY:"
+    xdotool search --name . getwindowname %@ 2>&1 | head -20
     return
   fi
   sleep 1
@@ -203,22 +227,17 @@ dismiss_notification() {
 # can really switch modes) on a free display; sets DISPLAY and XORG_PID.
 # Returns 1 when Xorg is missing or cannot start here.
 start_xorg_dummy() {
-  local n xorg
+  local file n xorg
   xorg=$(command -v Xorg || echo /usr/lib/xorg/Xorg)
   [ -x "$xorg" ] || { echo "no Xorg"; return 1; }
-  for n in $(seq 161 230); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
-  done
-  "$xorg" ":$n" -config "$1" -noreset -nolisten tcp -logfile "$2" ${XORG_EXTRA_ARGS:-} >/dev/null 2>&1 &
+  file=$(mktemp)
+  "$xorg" -displayfd 3 -config "$1" -noreset -nolisten tcp -logfile "$2" ${XORG_EXTRA_ARGS:-} 3>"$file" >/dev/null 2>&1 &
   XORG_PID=$!
-  export DISPLAY=":$n"
-  for _ in $(seq 200); do
-    # Only while ours runs: an answer could otherwise come from another server.
-    kill -0 "$XORG_PID" 2>/dev/null || break
-    xdpyinfo >/dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  echo "Xorg (dummy) did not start on $DISPLAY:"; tail -5 "$2" 2>/dev/null
+  if n=$(wait_display_number "$file" "$XORG_PID") && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+    export DISPLAY=":$n"
+    return 0
+  fi
+  echo "Xorg (dummy) did not start:"; tail -5 "$2" 2>/dev/null
   stop_xorg
   return 1
 }
