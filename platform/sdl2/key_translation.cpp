@@ -82,27 +82,11 @@ int virtualKeyFromScancode(SDL_Scancode scancode) {
 namespace {
 
 // The keys whose Win32 code follows the layout's character: letters and the
-// punctuation keys around them. Digits, keypad and control keys stay put on
-// every Win32 layout.
+// punctuation keys around them (the OEM codes), as their US positions say.
+// Digits, keypad and control keys stay put on every Win32 layout.
 bool isCharacterKey(SDL_Scancode scancode) {
-  if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z) {
-    return true;
-  }
-  switch (scancode) {
-    case SDL_SCANCODE_SEMICOLON:
-    case SDL_SCANCODE_EQUALS:
-    case SDL_SCANCODE_COMMA:
-    case SDL_SCANCODE_MINUS:
-    case SDL_SCANCODE_PERIOD:
-    case SDL_SCANCODE_SLASH:
-    case SDL_SCANCODE_GRAVE:
-    case SDL_SCANCODE_LEFTBRACKET:
-    case SDL_SCANCODE_BACKSLASH:
-    case SDL_SCANCODE_NONUSHASH:
-    case SDL_SCANCODE_RIGHTBRACKET:
-    case SDL_SCANCODE_APOSTROPHE: return true;
-    default: return false;
-  }
+  const int usKey = virtualKeyFromScancode(scancode);
+  return (usKey >= 'A' && usKey <= 'Z') || (usKey >= 0xBA && usKey <= 0xC0) || (usKey >= 0xDB && usKey <= 0xDE);
 }
 
 int virtualKeyFromCharacter(SDL_Keycode keycode) {

@@ -45,6 +45,24 @@ TEST(Sdl2KeyTranslationTest, EveryScancodeGivesACodeInsideTheTables) {
   EXPECT_EQ(virtualKeyFromScancode(SDL_SCANCODE_UNKNOWN), 0);
 }
 
+TEST(Sdl2KeyTranslationTest, LetterAndPunctuationKeysFollowTheLayoutOthersTheirPosition) {
+  using platform::sdl2::virtualKeyFromKey;
+  // AZERTY: the key in the US Q position types 'a'; the US M position types ','.
+  EXPECT_EQ(virtualKeyFromKey(SDL_SCANCODE_Q, SDLK_a), 'A');
+  EXPECT_EQ(virtualKeyFromKey(SDL_SCANCODE_M, SDLK_COMMA), 0xBC);
+  EXPECT_EQ(virtualKeyFromKey(SDL_SCANCODE_SEMICOLON, SDLK_m), 'M');
+  EXPECT_EQ(virtualKeyFromKey(SDL_SCANCODE_NONUSHASH, SDLK_QUOTE), 0xDE);
+  // A layout character with no Win32 code (Cyrillic) falls back to the position.
+  EXPECT_EQ(virtualKeyFromKey(SDL_SCANCODE_F, 0x0430), 'F');
+  EXPECT_EQ(virtualKeyFromKey(SDL_SCANCODE_APOSTROPHE, 0x044D), 0xDE);
+  // Digits, keypad, control keys and the ISO extra key ignore the layout.
+  EXPECT_EQ(virtualKeyFromKey(SDL_SCANCODE_1, SDLK_AMPERSAND), '1');
+  EXPECT_EQ(virtualKeyFromKey(SDL_SCANCODE_KP_5, SDLK_a), 0x65);
+  EXPECT_EQ(virtualKeyFromKey(SDL_SCANCODE_RIGHT, SDLK_a), 0x27);
+  EXPECT_EQ(virtualKeyFromKey(SDL_SCANCODE_NONUSBACKSLASH, SDLK_LESS), 0xE2);
+  EXPECT_EQ(virtualKeyFromKey(SDL_SCANCODE_SPACE, SDLK_a), 0x20);
+}
+
 // Needs a display (the ctest entry runs it under Xvfb).
 TEST(Sdl2EventTest, TheKeyTableMovesOnlyWithTheEventTaken) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no display";
