@@ -103,6 +103,22 @@ double deadline = 0.0;
 // syncs and every swap is held to the schedule.
 bool driverSyncs = false;
 
+// ---- memory ---------------------------------------------------------------
+
+// The GL and X libraries free and take again buffers of a frame's size
+// (megabytes) every frame or two. With glibc's defaults such buffers are
+// mapped and unmapped, or the top of the heap is given back to the kernel
+// and taken again, so frames spend their time faulting in fresh pages
+// (measured under Xvfb: half a million faults a thousand frames, and the
+// frame rate halved). Kept in the heap instead, they are reused at no cost;
+// the process holds on to its peak heap, a few tens of megabytes.
+void keepFreedMemoryMapped() {
+#ifdef __GLIBC__
+  mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);  // the largest glibc allows (64-bit)
+  mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
+#endif
+}
+
 // ---- desktop safety -------------------------------------------------------
 
 volatile sig_atomic_t finalRestoreDone = 0;
@@ -481,20 +497,6 @@ Message translateEvent(const SDL_Event& event) {
   return message;
 }
 
-// The GL and X libraries free and take again buffers of a frame's size
-// (megabytes) every frame or two. With glibc's defaults such buffers are
-// mapped and unmapped, or the top of the heap is given back to the kernel
-// and taken again, so frames spend their time faulting in fresh pages
-// (measured under Xvfb: half a million faults a thousand frames, and the
-// frame rate halved). Kept in the heap instead, they are reused at no cost;
-// the process holds on to its peak heap, a few tens of megabytes.
-void keepFreedMemoryMapped() {
-#ifdef __GLIBC__
-  mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);  // the largest glibc allows (64-bit)
-  mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
-#endif
-}
-
 // ---- pacing ---------------------------------------------------------------
 
 // With a driver that syncs, a swap within this much of the deadline counts
@@ -567,6 +569,20 @@ bool depthMatches(int requested, int reported) {
     return reported == 24 || reported == 32;
   }
   return requested == reported;
+}
+
+// The mode the screen has, as GetSystemMetrics reports it: the chosen one
+// from the mode change on (SDL switches when the canvas shows), else the
+// desktop's; 0 x 0 without a display.
+SDL_DisplayMode screenMode() {
+  if (modeChosen) {
+    return chosenMode;
+  }
+  SDL_DisplayMode desktop{};
+  if (!videoUp || SDL_GetDesktopDisplayMode(0, &desktop) != 0) {
+    return SDL_DisplayMode{};
+  }
+  return desktop;
 }
 
 void setGLAttributes() {
@@ -729,21 +745,8 @@ int showCursor(bool show) {
   return cursorCount;
 }
 
-int screenWidth() {
-  if (modeChosen) {
-    return chosenMode.w;
-  }
-  SDL_DisplayMode desktop{};
-  return videoUp && SDL_GetDesktopDisplayMode(0, &desktop) == 0 ? desktop.w : 0;
-}
-
-int screenHeight() {
-  if (modeChosen) {
-    return chosenMode.h;
-  }
-  SDL_DisplayMode desktop{};
-  return videoUp && SDL_GetDesktopDisplayMode(0, &desktop) == 0 ? desktop.h : 0;
-}
+int screenWidth() { return screenMode().w; }
+int screenHeight() { return screenMode().h; }
 
 Window createCanvasWindow(const char* className, const char* title, int x, int y, int width, int height,
                           Instance /*instance*/) {
