@@ -3,41 +3,42 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
 
-# wait_display_number FILE PID: prints the display number that a server
-# started with "-displayfd" wrote to FILE once it accepts connections
-# (waits up to 20 s, while PID runs). The server picks a free number
-# itself, so servers started at once by tests running side by side never
-# take the same one.
-wait_display_number() {
-  local file=$1 pid=$2 n
+# start_x_server COMMAND...: starts the X server COMMAND with "-displayfd",
+# so that it picks a free display number itself (servers started at once by
+# tests running side by side never take the same one), and waits up to 20 s
+# for it to accept connections. Sets DISPLAY and X_SERVER_PID; on failure
+# the server is stopped and the status is 1.
+start_x_server() {
+  local file n=""
+  file=$(mktemp)
+  "$@" -displayfd 3 3>"$file" >/dev/null 2>&1 &
+  X_SERVER_PID=$!
   for _ in $(seq 200); do
+    # The server writes the number and a newline once it is ready.
     if [ "$(wc -l <"$file")" -ge 1 ]; then
       n=$(tr -dc 0-9 <"$file")
-      rm -f "$file"
-      echo "$n"
-      return 0
+      break
     fi
-    kill -0 "$pid" 2>/dev/null || break
+    kill -0 "$X_SERVER_PID" 2>/dev/null || break
     sleep 0.1
   done
   rm -f "$file"
+  if [ -n "$n" ] && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+    export DISPLAY=":$n"
+    return 0
+  fi
+  kill "$X_SERVER_PID" 2>/dev/null && wait "$X_SERVER_PID" 2>/dev/null
   return 1
 }
 
 # start_xvfb GEOMETRY [ARGS]: starts Xvfb (with any further ARGS, such as
 # "-extension GLX") on a free display, sets DISPLAY and XVFB_PID.
 start_xvfb() {
-  local file n
-  file=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp ${2:-} 3>"$file" >/dev/null 2>&1 &
-  XVFB_PID=$!
-  if n=$(wait_display_number "$file" "$XVFB_PID") && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
-    export DISPLAY=":$n"
-    return 0
-  fi
-  echo "Xvfb did not start"
-  stop_xvfb
-  return 1
+  # -noreset: by default the server resets when its last client leaves, and
+  # while it does it refuses connections; the readiness check is a client,
+  # so a program started right after it could find no display.
+  start_x_server Xvfb -screen 0 "$1" -nolisten tcp -noreset ${2:-} || { echo "Xvfb did not start"; return 1; }
+  XVFB_PID=$X_SERVER_PID
 }
 
 stop_xvfb() {
@@ -227,19 +228,14 @@ dismiss_notification() {
 # can really switch modes) on a free display; sets DISPLAY and XORG_PID.
 # Returns 1 when Xorg is missing or cannot start here.
 start_xorg_dummy() {
-  local file n xorg
+  local xorg
   xorg=$(command -v Xorg || echo /usr/lib/xorg/Xorg)
   [ -x "$xorg" ] || { echo "no Xorg"; return 1; }
-  file=$(mktemp)
-  "$xorg" -displayfd 3 -config "$1" -noreset -nolisten tcp -logfile "$2" ${XORG_EXTRA_ARGS:-} 3>"$file" >/dev/null 2>&1 &
-  XORG_PID=$!
-  if n=$(wait_display_number "$file" "$XORG_PID") && DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
-    export DISPLAY=":$n"
-    return 0
+  if ! start_x_server "$xorg" -config "$1" -noreset -nolisten tcp -logfile "$2" ${XORG_EXTRA_ARGS:-}; then
+    echo "Xorg (dummy) did not start:"; tail -5 "$2" 2>/dev/null
+    return 1
   fi
-  echo "Xorg (dummy) did not start:"; tail -5 "$2" 2>/dev/null
-  stop_xorg
-  return 1
+  XORG_PID=$X_SERVER_PID
 }
 
 stop_xorg() {
