@@ -18,18 +18,11 @@ for program in frame_bench_headless floor_bench_headless frame_bench_sdl2 floor_
   [ -x "$bin/$program" ] || { echo "missing $bin/$program (build the project first)"; exit 2; }
 done
 
-# A private 1024x768x24 X server.
-for n in $(seq 71 140); do
-  [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
-done
-Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null' EXIT
-export DISPLAY=":$n"
-for _ in $(seq 100); do
-  xdpyinfo >/dev/null 2>&1 && break
-  sleep 0.1
-done
+# A private 1024x768x24 X server, started as the end-to-end tests start it
+# (a display of its own choosing, no reset between the programs).
+. "$(dirname "$0")/../tests/e2e/lib.sh"
+start_xvfb 1024x768x24 || exit 2
+trap stop_xvfb EXIT
 
 echo "# $(date -u '+%Y-%m-%d %H:%M UTC'); $(nproc) CPUs: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ //')"
 echo "# load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
