@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <utility>
 
-#include "bench/bench_support.h"
-
 #include "platform/platform.h"
 
 namespace Kestravon {
@@ -22,14 +20,13 @@ std::function<void(int, bool)>& hook() {
 }
 
 int swaps = 0;
-double lastFlush = 0;
 
-void pushKey(SDL_Scancode scancode, SDL_Keycode sym, bool down) {
+void pushKey(SDL_Scancode scancode, bool down) {
   SDL_Event event{};
   event.type = down ? SDL_KEYDOWN : SDL_KEYUP;
   event.key.state = down ? SDL_PRESSED : SDL_RELEASED;
   event.key.keysym.scancode = scancode;
-  event.key.keysym.sym = sym;
+  event.key.keysym.sym = SDL_GetKeyFromScancode(scancode);
   event.key.windowID = 0;  // the backend gives windowless key input to the canvas
   SDL_PushEvent(&event);
 }
@@ -38,47 +35,8 @@ void pushKey(SDL_Scancode scancode, SDL_Keycode sym, bool down) {
 
 void setSwapHook(std::function<void(int, bool)> h) { hook() = std::move(h); }
 
-double lastFlushSeconds() { return lastFlush; }
-
-void pushKeyPress(int virtualKey, bool releaseToo) {
-  SDL_Scancode scancode = SDL_SCANCODE_UNKNOWN;
-  SDL_Keycode sym = SDLK_UNKNOWN;
-  switch (virtualKey) {
-    case platform::kVkEscape:
-      scancode = SDL_SCANCODE_ESCAPE;
-      sym = SDLK_ESCAPE;
-      break;
-    case platform::kVkLeft:
-      scancode = SDL_SCANCODE_LEFT;
-      sym = SDLK_LEFT;
-      break;
-    case platform::kVkUp:
-      scancode = SDL_SCANCODE_UP;
-      sym = SDLK_UP;
-      break;
-    case platform::kVkRight:
-      scancode = SDL_SCANCODE_RIGHT;
-      sym = SDLK_RIGHT;
-      break;
-    case platform::kVkDown:
-      scancode = SDL_SCANCODE_DOWN;
-      sym = SDLK_DOWN;
-      break;
-    default:
-      return;
-  }
-  pushKey(scancode, sym, true);
-  if (releaseToo) pushKey(scancode, sym, false);
-}
-
-}  // namespace bench
-}  // namespace Kestravon
-
-namespace {
-
-template <typename Function>
-Function realFunction(const char* name) {
-  Function real = reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+void* realFunction(const char* name) {
+  void* real = dlsym(RTLD_NEXT, name);
   if (real == nullptr) {
     std::fprintf(stderr, "sdl2_swap_hook: the real %s was not found\n", name);
     std::abort();
@@ -86,21 +44,34 @@ Function realFunction(const char* name) {
   return real;
 }
 
-}  // namespace
+void pushKeyPress(int virtualKey, bool releaseToo) {
+  static const struct {
+    int virtualKey;
+    SDL_Scancode scancode;
+  } keys[] = {
+      {platform::kVkEscape, SDL_SCANCODE_ESCAPE}, {platform::kVkLeft, SDL_SCANCODE_LEFT},
+      {platform::kVkUp, SDL_SCANCODE_UP},         {platform::kVkRight, SDL_SCANCODE_RIGHT},
+      {platform::kVkDown, SDL_SCANCODE_DOWN},
+  };
+  for (const auto& key : keys) {
+    if (key.virtualKey == virtualKey) {
+      pushKey(key.scancode, true);
+      if (releaseToo) pushKey(key.scancode, false);
+      return;
+    }
+  }
+}
+
+}  // namespace bench
+}  // namespace Kestravon
 
 // The interposed swap.
 extern "C" void SDL_GL_SwapWindow(SDL_Window* window) {
-  static const auto real = realFunction<void (*)(SDL_Window*)>("SDL_GL_SwapWindow");
+  using Swap = void (*)(SDL_Window*);
+  static const auto real = reinterpret_cast<Swap>(Kestravon::bench::realFunction("SDL_GL_SwapWindow"));
   const int number = ++Kestravon::bench::swaps;
   const std::function<void(int, bool)>& h = Kestravon::bench::hook();
   if (h) h(number, false);
   real(window);
   if (h) h(number, true);
-}
-
-// The interposed flush.
-extern "C" void glFlush() {
-  static const auto real = realFunction<void (*)()>("glFlush");
-  real();
-  Kestravon::bench::lastFlush = Kestravon::bench::monotonicSeconds();
 }

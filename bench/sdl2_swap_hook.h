@@ -1,6 +1,6 @@
 // A measuring point at every swap of the SDL2 backend, without touching
-// the backend: this file defines SDL_GL_SwapWindow (and glFlush) in the
-// benchmark executable, which the dynamic linker prefers to libSDL2's, calls the hook
+// the backend: this file defines SDL_GL_SwapWindow in the benchmark
+// executable, which the dynamic linker prefers to libSDL2's, calls the hook
 // and then the real function. Linux (ELF) only.
 #pragma once
 
@@ -15,11 +15,9 @@ namespace bench {
 // buffers as the canvas opens, and swap f + 2 presents loop frame f.
 void setSwapHook(std::function<void(int swapNumber, bool returned)> hook);
 
-// When the last glFlush returned (monotonicSeconds; 0 before the first).
-// glFlush is interposed the same way: the canvas flushes a frame's drawing
-// just before it swaps, so the time from there to the swap is the
-// backend's pacing wait.
-double lastFlushSeconds();
+// The definition of `name` that the executable's own one hides (the
+// library's); aborts when there is none.
+void* realFunction(const char* name);
 
 // Win32 virtual-key code (arrows, Escape) to an SDL key press pushed on
 // SDL's event queue, as the X server would deliver it.
