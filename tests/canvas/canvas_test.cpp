@@ -156,11 +156,13 @@ TEST_F(CanvasTest, EveryOpeningFailureOfTheProgramGivesTheDesktopBackBeforeItsBo
     const int box = lastEntry(s.log, "messageBox");
     const int hidden = lastEntry(s.log, "showCursor 0");
     if (c.afterSwitch) {
+      const int restored = lastEntry(s.log, "restoreDisplayMode");
+      const int shown = lastEntry(s.log, "showCursor 1");
       ASSERT_GE(hidden, 0);
-      EXPECT_LT(hidden, lastEntry(s.log, "restoreDisplayMode"));
-      EXPECT_LT(lastEntry(s.log, "restoreDisplayMode"), box);
-      EXPECT_LT(hidden, lastEntry(s.log, "showCursor 1"));
-      EXPECT_LT(lastEntry(s.log, "showCursor 1"), box);
+      EXPECT_LT(hidden, restored);
+      EXPECT_LT(restored, box);
+      EXPECT_LT(hidden, shown);
+      EXPECT_LT(shown, box);
     } else {
       EXPECT_EQ(hidden, -1) << "the cursor was never hidden";
     }

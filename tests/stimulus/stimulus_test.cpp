@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/headless/headless.h"
+#include "tests/support/font_model.h"
 #include "tests/support/headless_fixture.h"
 #include "tools/stimulus_driver.h"
 
@@ -57,11 +58,8 @@ class Model {
   int leftwardCentre(int i) const { return 512 + L_ / 2 - travelled(i); }
 
   Image draw() const {
-    Image image;
-    image.width = kWidth;
-    image.height = kHeight;
-    image.rgba.assign(static_cast<std::size_t>(kWidth) * kHeight * 4, 0);
-    fill(image, 510, 382, 514, 386, 0xFFFFFF);
+    Image image = testing::blankImage(kWidth, kHeight, 0x000000);
+    testing::fillRegion(image, 510, 382, 514, 386, 0xFFFFFF);
     if (flash()) {
       const std::uint32_t a = 0xFF0000;
       const std::uint32_t b = static_cast<std::uint32_t>(v_.greenLevel * 255.0 + 0.5) << 8;
@@ -83,18 +81,7 @@ class Model {
   void bar(Image& image, int c, int y, std::uint32_t rgb) const {
     const int w = v_.barWidth;
     const int left = c - w / 2 + (w % 2 == 0 ? 1 : 0);
-    fill(image, left, y - 19, left + w - 1, y + 20, rgb);
-  }
-
-  static void fill(Image& image, int l, int t, int r, int b, std::uint32_t rgb) {
-    for (int y = t; y <= b; ++y) {
-      for (int x = l; x <= r; ++x) {
-        std::uint8_t* p = &image.rgba[(static_cast<std::size_t>(y) * kWidth + x) * 4];
-        p[0] = static_cast<std::uint8_t>(rgb >> 16);
-        p[1] = static_cast<std::uint8_t>(rgb >> 8);
-        p[2] = static_cast<std::uint8_t>(rgb);
-      }
-    }
+    testing::fillRegion(image, left, y - 19, left + w - 1, y + 20, rgb);
   }
 
   Variables v_;
@@ -104,20 +91,12 @@ class Model {
   int counter_ = 0;
 };
 
+// The whole frame but the console's corner: right of it, then below it.
 ::testing::AssertionResult SameOutsideConsole(const Image& got, const Image& want, int frame) {
-  if (got.width != want.width || got.height != want.height) {
-    return ::testing::AssertionFailure() << "frame " << frame << ": size " << got.width << "x" << got.height;
-  }
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) {
-      if (x < kConsoleRight && y < kConsoleBottom) continue;
-      if (got.rgb(x, y) != want.rgb(x, y)) {
-        return ::testing::AssertionFailure() << "frame " << frame << ": pixel (" << x << ", " << y << ") is 0x"
-                                             << std::hex << got.rgb(x, y) << ", expected 0x" << want.rgb(x, y);
-      }
-    }
-  }
-  return ::testing::AssertionSuccess();
+  ::testing::AssertionResult same = testing::RegionsEqual(want, got, kConsoleRight, 0, kWidth - 1, kConsoleBottom - 1);
+  if (same) same = testing::RegionsEqual(want, got, 0, kConsoleBottom, kWidth - 1, kHeight - 1);
+  if (!same) same << " (frame " << frame << ")";
+  return same;
 }
 
 void applyToProgram(const Variables& v) {
