@@ -28,7 +28,7 @@ if ! start_xorg_dummy "$here/dummy.conf" "$work/xorg.log"; then
   echo "SKIPPED: Xorg with the dummy driver cannot run here (scripts/setup.sh installs it; it needs root)"
   exit 0
 fi
-[ "$(screen_size)" = 1280x1024 ] && pass "desktop at 1280x1024" || fail "desktop at $(screen_size)"
+expect_screen "desktop" 1280x1024
 
 window_id_shown() { [ -n "$(window_id "$1")" ]; }
 no_window() { [ -z "$(window_id "$1")" ]; }
@@ -46,13 +46,9 @@ expect_switched() {
 
 # expect_desktop WHAT: the screen is back at 1280x1024 with the cursor shown.
 expect_desktop() {
-  [ "$(screen_size)" = 1280x1024 ] && pass "$1: screen back at 1280x1024" || fail "$1: screen at $(screen_size)"
+  expect_screen "$1: back" 1280x1024
   xdotool mousemove 640 512
   cursor_is shown && pass "$1: cursor shown" || fail "$1: cursor $("$cursor")"
-}
-
-expect_status() {
-  [ "$STATUS" = "$2" ] && pass "$1: status $2" || fail "$1: status $STATUS, expected $2"
 }
 
 # wait_stopped PID: waits until the process has stopped itself (fault_program --pause).
@@ -99,16 +95,6 @@ through_box() {
   wait_pid "$2" 15
 }
 
-# notified WHAT TEXT: the failure was shown in a box or, with none, on standard error.
-notified() {
-  if [ "$BOX" = 1 ]; then
-    pass "$1: notification box shown"
-  else
-    grep -qxF "Kestravon Notification: $2" "$work/err" && pass "$1: \"$2\" on standard error" ||
-      fail "$1: no notification: $(cat "$work/err")"
-  fi
-}
-
 # --- Escape -------------------------------------------------------------------
 "$program" 2>"$work/err" &
 pid=$!
@@ -141,7 +127,7 @@ pid=$!
 at_fault "failure after the switch" $pid
 through_box "failure after the switch" $pid
 expect_status "failure after the switch" 15
-notified "failure after the switch" "API Error (Failed to set OpenGL context)."
+expect_notified "failure after the switch" "API Error (Failed to set OpenGL context)." "$work/err"
 expect_desktop "failure after the switch"
 
 # --- Ctrl-C, or SIGTERM, while the failure box waits ------------------------------
@@ -187,7 +173,7 @@ if XORG_EXTRA_ARGS="-extension GLX" start_xorg_dummy "$here/dummy.conf" "$work/x
   pid=$!
   through_box "no GLX" $pid
   expect_status "no GLX" 15
-  notified "no GLX" "Failed to create the canvas."
+  expect_notified "no GLX" "Failed to create the canvas." "$work/err"
   expect_desktop "no GLX"
   stop_xorg
 else

@@ -208,13 +208,15 @@ bar_width_shows_7() {
 
 # dismiss_notification PID: waits for the program to end, pressing Return in
 # the notification box whenever one shows (saving a screenshot of it as
-# $work/box.png); sets STATUS.
+# $work/box.png); sets STATUS, and BOX (1 when a box was shown).
 dismiss_notification() {
   local pid=$1 box
+  BOX=0
   for _ in $(seq 100); do
     kill -0 "$pid" 2>/dev/null || break
     box=$(window_id "Kestravon Notification")
     if [ -n "$box" ]; then
+      BOX=1
       sleep 0.3
       import -window root "$work/box.png"
       xdotool windowfocus --sync "$box" key Return 2>/dev/null
@@ -222,6 +224,27 @@ dismiss_notification() {
     sleep 0.2
   done
   wait_pid "$pid" 10
+}
+
+# expect_status WHAT N: the program ended with status N (STATUS).
+expect_status() {
+  [ "$STATUS" = "$2" ] && pass "$1: status $2" || fail "$1: status $STATUS, expected $2"
+}
+
+# expect_notified WHAT TEXT ERRFILE: the failure was shown in a box (BOX=1)
+# or, with none, as the line "Kestravon Notification: TEXT" in ERRFILE.
+expect_notified() {
+  if [ "$BOX" = 1 ]; then
+    pass "$1: notification box shown"
+  else
+    grep -qxF "Kestravon Notification: $2" "$3" && pass "$1: \"$2\" on standard error" ||
+      fail "$1: no notification: $(cat "$3")"
+  fi
+}
+
+# expect_screen WHAT SIZE: the screen is at SIZE (for example 1280x1024).
+expect_screen() {
+  [ "$(screen_size)" = "$2" ] && pass "$1: screen at $2" || fail "$1: screen at $(screen_size), expected $2"
 }
 
 # start_xorg_dummy CONFIG LOG: starts Xorg with the dummy video driver (it
