@@ -92,24 +92,24 @@ TEST(Sdl2EventTest, TheKeyTableMovesOnlyWithTheEventTaken) {
 
   unsigned char table[256];
   platform::getKeyboardState(table);
-  EXPECT_EQ(table[0x27] & 0x80, 0) << "nothing taken yet";
+  EXPECT_EQ(table[platform::kVkRight] & 0x80, 0) << "nothing taken yet";
 
   ASSERT_TRUE(platform::peekMessage(m));
   EXPECT_EQ(m.id, platform::kMsgKeyDown);
-  EXPECT_EQ(m.wParam, 0x27u);
+  EXPECT_EQ(m.wParam, static_cast<std::uintptr_t>(platform::kVkRight));
   platform::getKeyboardState(table);
-  EXPECT_EQ(table[0x27] & 0x80, 0x80) << "down once its event is taken, although the key-up is already queued";
+  EXPECT_EQ(table[platform::kVkRight] & 0x80, 0x80) << "down once its event is taken, although the key-up is already queued";
 
   ASSERT_TRUE(platform::peekMessage(m));
   EXPECT_EQ(m.id, platform::kMsgKeyUp);
   platform::getKeyboardState(table);
-  EXPECT_EQ(table[0x27] & 0x80, 0);
-  EXPECT_EQ(table[0x10] & 0x80, 0) << "the Shift key-down is not taken yet";
+  EXPECT_EQ(table[platform::kVkRight] & 0x80, 0);
+  EXPECT_EQ(table[platform::kVkShift] & 0x80, 0) << "the Shift key-down is not taken yet";
 
   ASSERT_TRUE(platform::peekMessage(m));
-  EXPECT_EQ(m.wParam, 0x10u) << "either Shift key is VK_SHIFT";
+  EXPECT_EQ(m.wParam, static_cast<std::uintptr_t>(platform::kVkShift)) << "either Shift key is VK_SHIFT";
   platform::getKeyboardState(table);
-  EXPECT_EQ(table[0x10] & 0x80, 0x80);
+  EXPECT_EQ(table[platform::kVkShift] & 0x80, 0x80);
 }
 
 }  // namespace
