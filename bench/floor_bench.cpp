@@ -20,7 +20,9 @@
 #include <cstring>
 
 #include "bench/bench_support.h"
+#include "library/canvas/canvas.h"
 #include "library/canvas/display_lists.h"
+#include "library/frame/application.h"
 #include "platform/platform.h"
 #ifdef KESTRAVON_FLOOR_HEADLESS
 #include "platform/headless/headless.h"
@@ -36,35 +38,23 @@ constexpr int kHeight = 768;
 constexpr int kRows = 6;
 constexpr int kSelectedRow = 2;  // SOA, where the console keys leave the selection
 
-std::intptr_t procedure(pf::Window window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
-  return pf::defaultWindowProcedure(window, message, wParam, lParam);
-}
-
-bool openCanvas(pf::DeviceContext& dc) {
+// The canvas's window, display mode and context, opened as the library
+// opens them (none of it is in the frame loop); the destructor gives the
+// desktop back. False, with the reason on standard error, when it fails.
+bool openCanvas(APICanvasProperties& canvas) {
+  static const char kClassName[] = "KestravonFloor";
   pf::WindowClass windowClass;
-  windowClass.className = "KestravonFloor";
-  windowClass.procedure = procedure;
+  windowClass.className = kClassName;
+  windowClass.procedure = pf::defaultWindowProcedure;
   if (pf::registerWindowClass(windowClass) == 0) return false;
-  pf::DisplayMode mode;
-  mode.width = kWidth;
-  mode.height = kHeight;
-  mode.bitsPerPixel = 32;
-  mode.frequency = 60;
-  if (pf::changeDisplayMode(mode) != pf::kDispChangeSuccessful) return false;
-  pf::showCursor(false);
-  pf::Window window = pf::createCanvasWindow("KestravonFloor", "Kestravon floor", 0, 0, kWidth, kHeight, nullptr);
-  if (window == nullptr) return false;
-  dc = pf::getDeviceContext(window);
-  pf::PixelFormatDescriptor descriptor;
-  descriptor.flags = pf::kPfdDoubleBuffer | pf::kPfdDrawToBitmap | pf::kPfdSupportOpenGL | pf::kPfdSwapCopy |
-                     pf::kPfdGenericAccelerated;
-  descriptor.colorBits = 32;
-  descriptor.auxBuffers = 1;
-  const int format = pf::choosePixelFormat(dc, descriptor);
-  if (!pf::setPixelFormat(dc, format, descriptor)) return false;
-  pf::GLContext context = pf::createGLContext(dc);
-  if (context == nullptr || !pf::makeCurrent(dc, context)) return false;
-  pf::showWindow(window, 1);
+  application.className = kClassName;
+  application.showCommand = 1;
+  try {
+    canvas.open(kWidth, kHeight, 32, 60);
+  } catch (const char* text) {
+    std::fprintf(stderr, "%s\n", text);
+    return false;
+  }
   return true;
 }
 
@@ -132,8 +122,8 @@ int main(int argc, char** argv) {
   if (!bench::parseOptions(argc, argv, name, false, options)) return 2;
   setenv("KESTRAVON_UNPACED", "1", 1);
 #endif
-  pf::DeviceContext dc = nullptr;
-  if (!openCanvas(dc)) {
+  APICanvasProperties canvas;
+  if (!openCanvas(canvas)) {
     std::fprintf(stderr, "%s: cannot open a %dx%d canvas\n", name, kWidth, kHeight);
     return 1;
   }
@@ -145,7 +135,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 2; ++i) {
     glClear(GL_COLOR_BUFFER_BIT);
     glFlush();
-    pf::swapBuffers(dc);
+    pf::swapBuffers(canvas.hdc);
   }
 #ifdef KESTRAVON_FLOOR_HEADLESS
   pf::headless::setPresentImages(false);
@@ -219,7 +209,7 @@ int main(int argc, char** argv) {
 #ifdef KESTRAVON_FLOOR_HEADLESS
     if (frame == saveAt) pf::headless::setPresentImages(true);
 #endif
-    pf::swapBuffers(dc);
+    pf::swapBuffers(canvas.hdc);
 #ifndef KESTRAVON_FLOOR_HEADLESS
     // The library's key queries take the window system's events every
     // frame; so does the floor, all of them at once.
@@ -250,7 +240,5 @@ int main(int argc, char** argv) {
 #endif
               w, soa, options.frames);
   timer.printResult();
-  pf::restoreDisplayMode();
-  pf::showCursor(true);
   return 0;
 }
