@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/headless/headless.h"
+#include "tests/support/bar_geometry.h"
 #include "tests/support/font_model.h"
 #include "tests/support/headless_fixture.h"
 #include "tools/stimulus_driver.h"
@@ -33,29 +34,23 @@ struct Variables {
   double greenLevel = 1.0;
 };
 
-// The moving-bar geometry, written from its description: bars k bar widths
-// apart, rows moving one bar width per flash around a path of length L, the
-// upper row rightwards when the direction is 1, positions taken modulo L.
+// The frames the routine should draw: the bar geometry of the values set,
+// the upper row rightwards when the direction is 1.
 class Model {
  public:
   void advance(const Variables& v) {
     v_ = v;
-    k_ = static_cast<int>(v.pathRatio + 1.0);
-    const int w = v.barWidth;
-    L_ = 600 - 600 % (2 * w * k_);
-    N_ = L_ / (w * k_);
-    const int cycle = (L_ / w) * v.soa;
-    counter_ = (counter_ + 1) % cycle;
+    g_ = testing::BarGeometry(v.pathRatio, v.barWidth, v.soa);
+    counter_ = (counter_ + 1) % g_.cycle;
   }
 
-  int barsPerRow() const { return N_; }
-  int pathLength() const { return L_; }
+  int barsPerRow() const { return g_.N; }
+  int pathLength() const { return g_.L; }
   bool flash() const { return counter_ % v_.soa == 0; }
   int phase() const { return counter_ / v_.soa; }
 
-  // Centre of bar i of the row that moves right / left.
-  int rightwardCentre(int i) const { return 512 - L_ / 2 + travelled(i); }
-  int leftwardCentre(int i) const { return 512 + L_ / 2 - travelled(i); }
+  int rightwardCentre(int i) const { return g_.rightwardCentre(phase(), i); }
+  int leftwardCentre(int i) const { return g_.leftwardCentre(phase(), i); }
 
   Image draw() const {
     Image image = testing::blankImage(kWidth, kHeight, 0x000000);
@@ -64,7 +59,7 @@ class Model {
       const std::uint32_t a = 0xFF0000;
       const std::uint32_t b = static_cast<std::uint32_t>(v_.greenLevel * 255.0 + 0.5) << 8;
       const bool upperRight = v_.motionDirection == 1;
-      for (int i = 0; i < N_; ++i) {
+      for (int i = 0; i < g_.N; ++i) {
         const std::uint32_t colour = (phase() + i) % 2 == 0 ? a : b;
         bar(image, upperRight ? rightwardCentre(i) : leftwardCentre(i), 384 - v_.eccentricity, colour);
         bar(image, upperRight ? leftwardCentre(i) : rightwardCentre(i), 384 + v_.eccentricity, colour);
@@ -74,8 +69,6 @@ class Model {
   }
 
  private:
-  int travelled(int i) const { return (phase() * v_.barWidth + k_ * v_.barWidth * i) % L_; }
-
   // A bar w wide and 40 high centred on (c, y): its inclusive corners sit
   // at c -/+ (w - 1) / 2 and y -/+ 19.5, which cover w by 40 whole pixels.
   void bar(Image& image, int c, int y, std::uint32_t rgb) const {
@@ -85,9 +78,7 @@ class Model {
   }
 
   Variables v_;
-  int k_ = 0;
-  int L_ = 0;
-  int N_ = 0;
+  testing::BarGeometry g_{1.0, 6, 2};
   int counter_ = 0;
 };
 

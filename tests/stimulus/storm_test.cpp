@@ -21,6 +21,7 @@
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/variable_registry.h"
 #include "platform/headless/headless.h"
+#include "tests/support/bar_geometry.h"
 #include "tests/support/headless_fixture.h"
 #include "tools/stimulus_driver.h"
 
@@ -81,21 +82,6 @@ Values readValues() {
   for (int i = 0; i < 6; ++i) values.v[i] = driver::variableValue(kVariables[i].label);
   return values;
 }
-
-// The documented moving-bar geometry for the values a frame was drawn with.
-struct Geometry {
-  int k, w, L, N, xLeft, xRight, cycle;
-
-  explicit Geometry(const Values& values) {
-    k = static_cast<int>(values.v[0] + 1.0);
-    w = static_cast<int>(values.v[1]);
-    L = 600 - 600 % (2 * w * k);
-    N = L / (w * k);
-    xLeft = 512 - L / 2;
-    xRight = 512 + L / 2;
-    cycle = (L / w) * static_cast<int>(values.v[2]);
-  }
-};
 
 // What a storm did, for the checks that it really stormed.
 struct StormReport {
@@ -184,7 +170,8 @@ class Storm {
   // The frame was drawn with the values the console left after the frame
   // before (the console steps only inside flip, after the drawing).
   void checkDrawing(int frame) {
-    const Geometry g(previous_);
+    // The bar geometry for the values this frame was drawn with.
+    const testing::BarGeometry g(previous_.v[0], static_cast<int>(previous_.v[1]), static_cast<int>(previous_.v[2]));
     counter_ = (counter_ + 1) % g.cycle;
     const int soa = static_cast<int>(previous_.v[2]);
     const bool flash = counter_ % soa == 0;
@@ -232,8 +219,7 @@ class Storm {
         fail(frame, s.str());
         return;
       }
-      const int travelled = (phase * g.w + g.k * g.w * i) % g.L;
-      const int want = movesRight ? g.xLeft + travelled : g.xRight - travelled;
+      const int want = movesRight ? g.rightwardCentre(phase, i) : g.leftwardCentre(phase, i);
       if (centreX != want) {
         fail(frame, where.str() + ", expected x " + std::to_string(want));
         return;
