@@ -154,7 +154,7 @@ TEST_F(FontTest, GlyphsMatchTheirRowsPixelForPixel) {
   const unsigned char codes[] = {0,   1,   '\n', 31,  ' ', '$', ',', '-', '@', 'A', 'B', 'D', 'E',
                                  'G', 'M', 'O',  'P', 'R', 'S', 'W', 'a', 'c', 'd', 'e', 'g', 'h',
                                  'i', 'j', 'l',  'm', 'n', 'o', 'r', 't', 'u', 'y', 127};
-  Image expected = testing::blankImage(kWidth, kHeight, 0x000000);
+  Image expected = testing::blackScreen();
   int x = 20;
   for (unsigned char code : codes) {
     // A glyph on its own, 12 pixels apart, at a raster row of 40.

@@ -6,7 +6,6 @@
 #include <climits>
 #include <limits>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -48,18 +47,10 @@ class TextTest : public testing::CanvasTest {
     canvas_->clear(Color::black);
     return hl::frontImage();
   }
-  static Image black() { return testing::blankImage(kWidth, kHeight, 0x000000); }
 
  private:
   std::unique_ptr<Canvas> canvas_;
 };
-
-template <typename T>
-std::string streamed(T value) {
-  std::ostringstream out;
-  out << value;
-  return out.str();
-}
 
 // ---- text ------------------------------------------------------------------
 
@@ -68,7 +59,7 @@ TEST_F(TextTest, BarWidthSetsEachGlyphAtItsPen) {
   glColor3f(1.0f, 0.0f, 0.0f);
   canvas().drawText("Bar Width", 30, 30, Color::white);
   const Image image = shown();
-  Image expected = black();
+  Image expected = testing::blackScreen();
   paintText(expected, "Bar Width", 30, 30, 0xFFFFFF);
   EXPECT_TRUE(ImagesEqual(expected, image));
 
@@ -87,7 +78,7 @@ TEST_F(TextTest, BarWidthSetsEachGlyphAtItsPen) {
 TEST_F(TextTest, DescenderRowLandsOnTheAnchorRow) {
   canvas().drawText("gj,$y", 200, 100, Color::white);
   const Image image = shown();
-  Image expected = black();
+  Image expected = testing::blackScreen();
   paintText(expected, "gj,$y", 200, 100, 0xFFFFFF);
   EXPECT_TRUE(ImagesEqual(expected, image));
   // g: row 6 (78) on row 100, row 0 (00) on row 94.
@@ -103,7 +94,7 @@ TEST_F(TextTest, AnchorIsTruncatedTowardZero) {
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.x << ", " << c.y);
     canvas().drawText("Bar", c.x, c.y, Color::white);
-    Image expected = black();
+    Image expected = testing::blackScreen();
     paintText(expected, "Bar", c.column, c.row, 0xFFFFFF);
     EXPECT_TRUE(ImagesEqual(expected, shown()));
   }
@@ -117,7 +108,7 @@ TEST_F(TextTest, AnchorOutsideTheCanvasDropsTheWholeString) {
   for (const auto& a : anchors) {
     SCOPED_TRACE(::testing::Message() << a[0] << ", " << a[1]);
     canvas().drawText("Bar Width Bar Width", a[0], a[1], Color::white);
-    EXPECT_TRUE(ImagesEqual(black(), shown()));
+    EXPECT_TRUE(ImagesEqual(testing::blackScreen(), shown()));
   }
 }
 
@@ -128,7 +119,7 @@ TEST_F(TextTest, StringsEndAtTheirFirstNulAndEveryFormDrawsTheSame) {
   canvas().drawText("Ba", 30, 90, Color::white);
   canvas().drawText("", 30, 120, Color::white);
   canvas().drawText(std::string(), 30, 150, Color::white);
-  Image expected = black();
+  Image expected = testing::blackScreen();
   paintText(expected, "Ba", 30, 30, 0xFFFFFF);
   paintText(expected, "Ba", 30, 60, 0xFFFFFF);
   paintText(expected, "Ba", 30, 90, 0xFFFFFF);
@@ -140,7 +131,7 @@ TEST_F(TextTest, CodesAbove127DrawNothing) {
   for (int code = 128; code < 256; ++code) high += static_cast<char>(code);
   canvas().drawText(high, 30, 30, Color::white);
   canvas().drawText("\xC3\xA9\xFF\x80", 30, 60, Color::white);
-  EXPECT_TRUE(ImagesEqual(black(), shown()));
+  EXPECT_TRUE(ImagesEqual(testing::blackScreen(), shown()));
 }
 
 TEST_F(TextTest, CodesAbove127WithinTextNeitherDrawNorAdvance) {
@@ -148,7 +139,7 @@ TEST_F(TextTest, CodesAbove127WithinTextNeitherDrawNorAdvance) {
   // from where the previous one left the raster position.
   canvas().drawText("B\x80" "a\xFF\xC3r", 30, 30, Color::white);
   canvas().drawText("\x80W\x80", 30, 60, Color::white);
-  Image expected = black();
+  Image expected = testing::blackScreen();
   paintText(expected, "Bar", 30, 30, 0xFFFFFF);
   paintText(expected, "W", 30, 60, 0xFFFFFF);
   EXPECT_TRUE(ImagesEqual(expected, shown()));
@@ -160,7 +151,7 @@ TEST_F(TextTest, TextAndNumbersTakeTheirColourAndAlpha) {
   canvas().drawText("Bar", 30, 130, Color(1.0, 1.0, 1.0, 0.5));
   canvas().drawNumber(8, 100.0, 50.0, Color::green, true);
   canvas().drawNumber(8, 100.0, 150.0, Color(1.0, 1.0, 1.0, 0.5), true);
-  Image expected = black();
+  Image expected = testing::blackScreen();
   testing::fillRegion(expected, 0, 0, 1023, 99, 0x0000FF);
   paintText(expected, "Bar", 30, 30, 0xFF0000);
   paintText(expected, "Bar", 30, 130, testing::kHalfWhite);
@@ -259,7 +250,7 @@ TEST_F(TextTest, EachStrokeLightsSevenPixelsFromItsFirstEnd) {
   EXPECT_TRUE(testing::RegionIs(image, 300, 85, 300, 91, 0xFFFFFF));    // upper left
   EXPECT_TRUE(testing::RegionIs(image, 308, 93, 308, 99, 0xFFFFFF));    // lower right
   EXPECT_EQ(testing::CountColor(image, 0xFFFFFF), 14 + 49);
-  Image expected = black();
+  Image expected = testing::blackScreen();
   paintCells(expected, "1", 200, 100, 0xFFFFFF);
   paintCells(expected, "8", 300, 100, 0xFFFFFF);
   EXPECT_TRUE(ImagesEqual(expected, image));
@@ -268,7 +259,7 @@ TEST_F(TextTest, EachStrokeLightsSevenPixelsFromItsFirstEnd) {
 TEST_F(TextTest, RightAlignedNumbersEndAtTheirAnchor) {
   canvas().drawNumber(-42, 100.0, 50.0, Color::white, false);
   const Image image = shown();
-  Image expected = black();
+  Image expected = testing::blackScreen();
   // Cells at 64, 76 and 88: the hyphen-minus, 4 and 2.
   paintCells(expected, "-", 64, 50, 0xFFFFFF);
   paintCells(expected, "4", 76, 50, 0xFFFFFF);
@@ -281,7 +272,7 @@ TEST_F(TextTest, RightAlignedNumbersEndAtTheirAnchor) {
 
 TEST_F(TextTest, LeftAlignedNumbersStartAtTheirAnchor) {
   canvas().drawNumber(0.5, 100.0, 50.0, Color::white, true);
-  Image expected = black();
+  Image expected = testing::blackScreen();
   paintCells(expected, "0", 100, 50, 0xFFFFFF);
   paintCells(expected, ".", 112, 50, 0xFFFFFF);
   paintCells(expected, "5", 124, 50, 0xFFFFFF);
@@ -291,7 +282,7 @@ TEST_F(TextTest, LeftAlignedNumbersStartAtTheirAnchor) {
 TEST_F(TextTest, ExponentLetterIsABlankCell) {
   canvas().drawNumber(1e-07, 300.0, 50.0, Color::white, false);
   canvas().drawNumber(1e-07, 300.0, 100.0, Color::white, true);
-  Image expected = black();
+  Image expected = testing::blackScreen();
   // 1, blank, hyphen-minus, 0, 7.
   paintCells(expected, "1 -07", 240, 50, 0xFFFFFF);
   paintCells(expected, "1 -07", 300, 100, 0xFFFFFF);
@@ -305,7 +296,7 @@ TEST_F(TextTest, NumberPositionsAreNotRoundedToWholePixels) {
   canvas().drawNumber(58, 400.7, 200.7, Color::white, false);
   canvas().drawNumber(58, 100.3, 300.3, Color::white, true);
   canvas().drawNumber(58, 400.3, 300.3, Color::white, false);
-  Image expected = black();
+  Image expected = testing::blackScreen();
   paintCells(expected, "58", 101, 201, 0xFFFFFF);
   paintCellsRight(expected, "58", 401, 201, 0xFFFFFF);
   paintCells(expected, "58", 100, 300, 0xFFFFFF);
@@ -318,8 +309,8 @@ TEST_F(TextTest, NumbersReadAsADefaultStringStreamWritesThem) {
   for (int v : ints) {
     SCOPED_TRACE(v);
     canvas().drawNumber(v, 1000.0, 400.0, Color::white, false);
-    Image expected = black();
-    paintCellsRight(expected, streamed(v), 1000, 400, 0xFFFFFF);
+    Image expected = testing::blackScreen();
+    paintCellsRight(expected, testing::streamed(v), 1000, 400, 0xFFFFFF);
     EXPECT_TRUE(ImagesEqual(expected, shown()));
   }
   const double doubles[] = {0.0,
@@ -347,12 +338,12 @@ TEST_F(TextTest, NumbersReadAsADefaultStringStreamWritesThem) {
                             -std::numeric_limits<double>::infinity(),
                             -std::numeric_limits<double>::quiet_NaN()};
   for (double v : doubles) {
-    SCOPED_TRACE(streamed(v));
+    SCOPED_TRACE(testing::streamed(v));
     canvas().drawNumber(v, 1000.0, 400.0, Color::white, false);
     canvas().drawNumber(v, 100.0, 600.0, Color::white, true);
-    Image expected = black();
-    paintCellsRight(expected, streamed(v), 1000, 400, 0xFFFFFF);
-    paintCells(expected, streamed(v), 100, 600, 0xFFFFFF);
+    Image expected = testing::blackScreen();
+    paintCellsRight(expected, testing::streamed(v), 1000, 400, 0xFFFFFF);
+    paintCells(expected, testing::streamed(v), 100, 600, 0xFFFFFF);
     EXPECT_TRUE(ImagesEqual(expected, shown()));
   }
 }
@@ -372,12 +363,12 @@ TEST_F(TextTest, DocumentedNumberTexts) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     canvas().drawNumber(c.value, 500.0, 300.0, Color::white, false);
-    Image expected = black();
+    Image expected = testing::blackScreen();
     paintCellsRight(expected, c.text, 500, 300, 0xFFFFFF);
     EXPECT_TRUE(ImagesEqual(expected, shown()));
   }
   canvas().drawNumber(INT_MIN, 500.0, 300.0, Color::white, false);
-  Image expected = black();
+  Image expected = testing::blackScreen();
   paintCellsRight(expected, "-2147483648", 500, 300, 0xFFFFFF);
   EXPECT_TRUE(ImagesEqual(expected, shown()));
 }

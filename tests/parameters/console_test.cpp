@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -27,13 +26,6 @@ namespace hl = platform::headless;
 using testing::Image;
 
 constexpr std::uint32_t kWhite = 0xFFFFFF;
-
-template <typename T>
-std::string streamed(T value) {
-  std::ostringstream out;
-  out << value;
-  return out.str();
-}
 
 struct Row {
   std::string label;
@@ -90,8 +82,8 @@ class ConsoleTest : public testing::CanvasTest {
   }
 
   Image threeRows(int selected) const {
-    Image image = testing::blankImage(1024, 768, 0x000000);
-    paintRows(image, {{"Bar", streamed(bar)}, {"Road", streamed(road)}, {"Sea", streamed(sea)}}, selected);
+    Image image = testing::blackScreen();
+    paintRows(image, {{"Bar", testing::streamed(bar)}, {"Road", testing::streamed(road)}, {"Sea", testing::streamed(sea)}}, selected);
     return image;
   }
 
@@ -134,7 +126,7 @@ TEST_F(ConsoleTest, OneRowIsBothFirstAndLast) {
   10 <= r <= 140;
   VariableRegistrar::add(bar).label("Bar").range(r).step(10).step(20);
   open();
-  Image expected = testing::blankImage(1024, 768, 0x000000);
+  Image expected = testing::blackScreen();
   paintRows(expected, {{"Bar", "80"}}, 0);
   EXPECT_TRUE(testing::ImagesEqual(expected, press(platform::kVkUp)));
   EXPECT_TRUE(testing::ImagesEqual(expected, press(platform::kVkDown)));
@@ -292,7 +284,7 @@ std::vector<Row> stimulusRows() {
   for (const char* label : kLabels) {
     const double value = driver::variableValue(label);
     const bool isInt = dynamic_cast<VariableMonitor_Holder_Instance<int>*>(driver::findHolder(label)) != nullptr;
-    rows.push_back({label, isInt ? streamed(static_cast<int>(value)) : streamed(value)});
+    rows.push_back({label, isInt ? testing::streamed(static_cast<int>(value)) : testing::streamed(value)});
   }
   return rows;
 }
@@ -321,7 +313,7 @@ TEST(StimulusConsoleTest, SixRowsAndTheArrowKeysDriveThem) {
   std::vector<std::string> failures;
   const int status = driver::runStimulus(10, [&](int frame) {
     const Image image = hl::frontImage();
-    Image expected = testing::blankImage(1024, 768, 0x000000);
+    Image expected = testing::blackScreen();
     paintRows(expected, stimulusRows(), selectedAfter[frame]);
     const ::testing::AssertionResult same = testing::RegionsEqual(expected, image, 0, 0, kCornerRight, kCornerBottom);
     if (!same) failures.push_back("frame " + std::to_string(frame) + ": " + same.message());

@@ -53,7 +53,7 @@ class Model {
   int leftwardCentre(int i) const { return g_.leftwardCentre(phase(), i); }
 
   Image draw() const {
-    Image image = testing::blankImage(kWidth, kHeight, 0x000000);
+    Image image = testing::blackScreen();
     testing::fillRegion(image, 510, 382, 514, 386, 0xFFFFFF);
     if (flash()) {
       const std::uint32_t a = 0xFF0000;

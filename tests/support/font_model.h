@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <sstream>
 #include <string>
 
 #include "platform/headless/headless.h"
@@ -57,6 +58,8 @@ void paintCellsRight(Image& image, const std::string& text, int x, int y, std::u
 // ---- images ----------------------------------------------------------------
 
 Image blankImage(int width, int height, std::uint32_t rgb);
+// The program's 1024 x 768 canvas, all black.
+inline Image blackScreen() { return blankImage(1024, 768, 0x000000); }
 void setPixel(Image& image, int x, int y, std::uint32_t rgb);  // outside the image: ignored
 void fillRegion(Image& image, int left, int top, int right, int bottom, std::uint32_t rgb);
 
@@ -65,6 +68,14 @@ void fillRegion(Image& image, int left, int top, int right, int bottom, std::uin
 ::testing::AssertionResult RegionsEqual(const Image& expected, const Image& actual, int left, int top, int right,
                                         int bottom);
 ::testing::AssertionResult ImagesEqual(const Image& expected, const Image& actual);
+
+// The text a default output string stream makes of the value.
+template <typename T>
+std::string streamed(T value) {
+  std::ostringstream out;
+  out << value;
+  return out.str();
+}
 
 // Alpha 0.5 white over black, as the blending of the canvas gives it.
 constexpr std::uint32_t kHalfWhite = 0x808080;
