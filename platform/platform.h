@@ -33,16 +33,37 @@ enum : std::uint32_t {
   kMsgMouseMove = 0x0200,
   kMsgLButtonDown = 0x0201,
   kMsgLButtonUp = 0x0202,
+  kMsgRButtonDown = 0x0204,
+  kMsgRButtonUp = 0x0205,
+  kMsgMButtonDown = 0x0207,
+  kMsgMButtonUp = 0x0208,
+  kMsgXButtonDown = 0x020B,
+  kMsgXButtonUp = 0x020C,
 };
 
-// Virtual-key codes (Win32 values) of the keys that drive the program.
+// Virtual-key codes (Win32 values): the keys that drive the program, the
+// mouse buttons and the modifiers the backends track.
 enum : int {
+  kVkLButton = 0x01,
+  kVkRButton = 0x02,
+  kVkMButton = 0x04,
+  kVkXButton1 = 0x05,
+  kVkXButton2 = 0x06,
   kVkShift = 0x10,
+  kVkControl = 0x11,
+  kVkMenu = 0x12,  // Alt
   kVkEscape = 0x1B,
   kVkLeft = 0x25,
   kVkUp = 0x26,
   kVkRight = 0x27,
   kVkDown = 0x28,
+  kVkF10 = 0x79,
+  kVkLShift = 0xA0,
+  kVkRShift = 0xA1,
+  kVkLControl = 0xA2,
+  kVkRControl = 0xA3,
+  kVkLMenu = 0xA4,
+  kVkRMenu = 0xA5,
 };
 
 struct Message {

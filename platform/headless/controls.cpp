@@ -1,0 +1,148 @@
+// The headless backend's control surface (headless.h): the script of
+// input, the counter, faults, the recorded state and frames; and the one
+// Backend record everything else reads.
+#include <cstdio>
+#include <utility>
+
+#include "platform/headless/backend.h"
+
+namespace Kestravon {
+namespace platform {
+namespace headless {
+
+Backend& backend() {
+  static Backend instance;
+  return instance;
+}
+
+void logCall(std::string entry) { backend().state.log.push_back(std::move(entry)); }
+
+std::string text(const char* s) { return s != nullptr ? std::string(s) : std::string("(null)"); }
+
+std::string hex(std::uint32_t value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "0x%x", static_cast<unsigned>(value));
+  return buffer;
+}
+
+WindowObject* findWindow(Window window) {
+  if (window == nullptr) return nullptr;
+  for (const auto& w : backend().windows) {
+    if (w.get() == window) return w.get();
+  }
+  return nullptr;
+}
+
+WindowObject* findLiveWindow(Window window) {
+  WindowObject* w = findWindow(window);
+  return w != nullptr && backend().windowTable.isLive(window) ? w : nullptr;
+}
+
+DeviceContextObject* findDeviceContext(DeviceContext dc) {
+  if (dc == nullptr) return nullptr;
+  for (const auto& d : backend().deviceContexts) {
+    if (d.get() == dc) return d.get();
+  }
+  return nullptr;
+}
+
+std::size_t findContextIndex(GLContext context) {
+  const auto& contexts = backend().contexts;
+  for (std::size_t i = 0; i < contexts.size(); ++i) {
+    if (contexts[i].get() == context) return i;
+  }
+  return contexts.size();
+}
+
+Window focusWindow() {
+  const Backend& b = backend();
+  for (auto it = b.windows.rbegin(); it != b.windows.rend(); ++it) {
+    if ((*it)->canvas && b.windowTable.isLive(it->get())) return it->get();
+  }
+  return nullptr;
+}
+
+// ---- headless.h ------------------------------------------------------------------
+
+void reset() {
+  destroyAllGL();
+  backend() = Backend();
+}
+
+State& state() { return backend().state; }
+Faults& faults() { return backend().faults; }
+
+namespace {
+
+bool isInput(std::uint32_t id) {
+  switch (id) {
+    case kMsgKeyDown:
+    case kMsgKeyUp:
+    case kMsgSysKeyDown:
+    case kMsgSysKeyUp:
+    case kMsgMouseMove:
+    case kMsgLButtonDown:
+    case kMsgLButtonUp:
+    case kMsgRButtonDown:
+    case kMsgRButtonUp:
+    case kMsgMButtonDown:
+    case kMsgMButtonUp:
+    case kMsgXButtonDown:
+    case kMsgXButtonUp:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+// Key, button and motion messages are input: they move the key table when
+// taken; everything else is posted.
+void pushMessage(const Message& message) {
+  if (isInput(message.id)) {
+    backend().queue.input(message);
+  } else {
+    backend().queue.post(message);
+  }
+}
+
+void pushKeyDown(int virtualKey) { backend().queue.key(virtualKey, 0, true); }
+void pushKeyUp(int virtualKey) { backend().queue.key(virtualKey, 0, false); }
+
+void pushClose(Window window) { pushOther(kMsgClose, window); }
+
+void pushQuit() { pushOther(kMsgQuit, nullptr); }
+
+void pushOther(std::uint32_t id, Window window) {
+  Message message;
+  message.id = id;
+  message.window = window;
+  pushMessage(message);
+}
+
+std::size_t pendingMessages() { return backend().queue.pending(); }
+
+void setKeyDown(int virtualKey, bool down) { backend().queue.keys().set(virtualKey, down); }
+
+void setFrequency(std::int64_t ticksPerSecond) { backend().frequency = ticksPerSecond; }
+void setCounter(std::int64_t value) { backend().count = value; }
+void advanceCounter(std::int64_t ticks) { backend().count += ticks; }
+std::int64_t counter() { return backend().count; }
+void setTicksPerSwap(std::int64_t ticks) { backend().ticksPerSwap = ticks; }
+
+Window lastCanvasWindow() { return backend().lastCanvas; }
+Window listenerWindow() { return backend().listener; }
+
+Image frontImage() { return backend().front; }
+Image backImage() { return readFramebuffer(); }
+void setRecordFrames(bool record) { backend().recordFrames = record; }
+void setPresentImages(bool present) { backend().presentImages = present; }
+const std::vector<Image>& presentedFrames() { return backend().frames; }
+void clearPresentedFrames() { backend().frames.clear(); }
+
+void setSwapHook(std::function<void(int swapNumber)> hook) { backend().swapHook = std::move(hook); }
+
+}  // namespace headless
+}  // namespace platform
+}  // namespace Kestravon

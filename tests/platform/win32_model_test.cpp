@@ -1,0 +1,196 @@
+// The Win32 model both non-Win32 backends run on, against Win32's rules.
+#include "platform/win32_model/win32_model.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace Kestravon {
+namespace platform {
+namespace {
+
+using win32_model::ClassTable;
+using win32_model::MessageQueue;
+using win32_model::WindowTable;
+
+Window handle(std::uintptr_t n) { return reinterpret_cast<Window>(n * 16); }
+
+std::vector<Message> drain(MessageQueue& queue) {
+  std::vector<Message> taken;
+  Message m;
+  while (queue.take(m)) taken.push_back(m);
+  return taken;
+}
+
+int xOf(const Message& m) { return static_cast<int>(m.lParam & 0xFFFF); }
+
+TEST(Win32ModelQueueTest, PointerMotionNeverPilesUpAndOrderIsKept) {
+  MessageQueue queue;
+  const Window canvas = handle(1);
+  queue.setFocus(canvas);
+  for (int x = 0; x < 10000; ++x) queue.motion(canvas, x % 1024, 5);
+  EXPECT_EQ(queue.pending(), 1u) << "a flood of motion is one pending WM_MOUSEMOVE";
+  queue.key(kVkDown, 0, true);
+  queue.motion(canvas, 7, 5);
+  queue.button(canvas, kVkLButton, true, 8, 5);
+  queue.motion(canvas, 9, 5);
+  Message close;
+  close.window = canvas;
+  close.id = kMsgClose;
+  queue.post(close);
+  queue.key(kVkDown, 0, false);
+
+  const std::vector<Message> taken = drain(queue);
+  ASSERT_EQ(taken.size(), 5u);
+  EXPECT_EQ(taken[0].id, kMsgKeyDown);
+  EXPECT_EQ(taken[0].window, canvas) << "key input goes to the focus window";
+  EXPECT_EQ(taken[1].id, kMsgLButtonDown);
+  EXPECT_EQ(xOf(taken[1]), 8);
+  EXPECT_EQ(taken[2].id, kMsgMouseMove) << "the newest motion replaces the pending one, after the click";
+  EXPECT_EQ(xOf(taken[2]), 9);
+  EXPECT_EQ(taken[3].id, kMsgClose) << "posted and input messages in arrival order";
+  EXPECT_EQ(taken[4].id, kMsgKeyUp);
+}
+
+TEST(Win32ModelQueueTest, QuitIsAFlagAndPaintComesLastAndOnce) {
+  MessageQueue queue;
+  const Window a = handle(1);
+  const Window b = handle(2);
+  queue.invalidate(a);
+  queue.postQuit(3);
+  queue.postQuit(5);
+  queue.invalidate(b);
+  queue.invalidate(a);
+  queue.key('A', 0, true);
+  EXPECT_EQ(queue.pending(), 4u);
+
+  const std::vector<Message> taken = drain(queue);
+  ASSERT_EQ(taken.size(), 4u);
+  EXPECT_EQ(taken[0].id, kMsgKeyDown) << "queued input before the quit";
+  EXPECT_EQ(taken[1].id, kMsgQuit) << "one quit however often it was posted";
+  EXPECT_EQ(taken[1].wParam, 5u);
+  EXPECT_EQ(taken[1].window, nullptr);
+  EXPECT_EQ(taken[2].id, kMsgPaint);
+  EXPECT_EQ(taken[2].window, a);
+  EXPECT_EQ(taken[3].window, b);
+
+  queue.invalidate(a);
+  queue.windowDestroyed(a);
+  EXPECT_EQ(queue.pending(), 0u) << "a destroyed window is not painted";
+}
+
+TEST(Win32ModelKeyTest, TheTableMovesWhenTheMessageIsTakenAndTogglesOnFreshPressesOnly) {
+  MessageQueue queue;
+  unsigned char table[256];
+  queue.key('X', 0, true);
+  queue.key('X', 0, true);  // auto-repeat
+  queue.key('X', 0, false);
+  queue.keys().copyTo(table);
+  EXPECT_EQ(table['X'], 0) << "nothing taken yet";
+
+  Message m;
+  ASSERT_TRUE(queue.take(m));
+  queue.keys().copyTo(table);
+  EXPECT_EQ(table['X'], 0x81) << "down, toggled";
+  EXPECT_EQ(m.lParam & (1 << 30), 0) << "a fresh press";
+  ASSERT_TRUE(queue.take(m));
+  queue.keys().copyTo(table);
+  EXPECT_EQ(table['X'], 0x81) << "an auto-repeat does not toggle again";
+  EXPECT_NE(m.lParam & (1 << 30), 0) << "the repeat says the key was down";
+  ASSERT_TRUE(queue.take(m));
+  queue.keys().copyTo(table);
+  EXPECT_EQ(table['X'], 0x01) << "up, still toggled";
+
+  queue.key(kVkShift, kVkLShift, true);
+  queue.key(kVkShift, kVkRShift, true);
+  queue.key(kVkShift, kVkLShift, false);
+  drain(queue);
+  EXPECT_TRUE(queue.keys().isDown(kVkShift)) << "Shift is down while either side is";
+  EXPECT_TRUE(queue.keys().isDown(kVkRShift));
+  EXPECT_FALSE(queue.keys().isDown(kVkLShift));
+  queue.key(kVkShift, kVkRShift, false);
+  drain(queue);
+  EXPECT_FALSE(queue.keys().isDown(kVkShift));
+
+  queue.button(nullptr, kVkLButton, true, 0, 0);
+  queue.key(1000, 0, true);  // no such virtual-key code: queued, changes nothing
+  drain(queue);
+  EXPECT_TRUE(queue.keys().isDown(kVkLButton));
+}
+
+TEST(Win32ModelKeyTest, AltMakesSystemKeysButNotWithControl) {
+  MessageQueue queue;
+  queue.key(kVkMenu, kVkLMenu, true);
+  queue.key(kVkEscape, 0, true);
+  queue.key(kVkEscape, 0, false);
+  queue.key(kVkMenu, kVkLMenu, false);
+  queue.key(kVkEscape, 0, true);
+  queue.key(kVkF10, 0, true);
+  queue.key(kVkControl, kVkLControl, true);
+  queue.key(kVkMenu, kVkRMenu, true);  // AltGr
+  queue.key('Q', 0, true);
+  const std::vector<Message> taken = drain(queue);
+  const std::uint32_t expected[] = {kMsgSysKeyDown, kMsgSysKeyDown, kMsgSysKeyUp, kMsgSysKeyUp, kMsgKeyDown,
+                                    kMsgSysKeyDown, kMsgKeyDown,    kMsgKeyDown,  kMsgKeyDown};
+  ASSERT_EQ(taken.size(), 9u);
+  for (std::size_t i = 0; i < taken.size(); ++i) EXPECT_EQ(taken[i].id, expected[i]) << "message " << i;
+  EXPECT_NE(taken[1].lParam & (1 << 29), 0) << "Alt+Escape says Alt was held";
+  EXPECT_EQ(taken[4].wParam, static_cast<std::uintptr_t>(kVkEscape));
+}
+
+TEST(Win32ModelClassTest, NamesIgnoreCaseAndAtomsStartAt0xC000) {
+  ClassTable classes;
+  WindowClass wc;
+  wc.className = "KestravonWindow";
+  EXPECT_EQ(classes.add(wc), 0xC000);
+  wc.className = "KESTRAVONWINDOW";
+  EXPECT_EQ(classes.add(wc), 0) << "the same name in other case is taken";
+  wc.className = "Other";
+  EXPECT_EQ(classes.add(wc), 0xC001);
+  wc.className = nullptr;
+  EXPECT_EQ(classes.add(wc), 0);
+  ASSERT_NE(classes.find("kestravonwindow"), nullptr);
+  EXPECT_EQ(classes.find("kestravonwindow")->name, "KestravonWindow");
+  EXPECT_EQ(classes.find("Kestravon"), nullptr);
+}
+
+// The window procedure the destroy test watches with.
+WindowTable* watchedTable = nullptr;
+int destroyMessages = 0;
+bool liveDuringDestroy = false;
+bool secondDestroyRefused = false;
+
+std::intptr_t watchingProcedure(Window window, std::uint32_t message, std::uintptr_t, std::intptr_t) {
+  if (message == kMsgDestroy) {
+    ++destroyMessages;
+    liveDuringDestroy = watchedTable->isLive(window);
+    secondDestroyRefused = !watchedTable->destroy(window);
+  }
+  return 7;
+}
+
+TEST(Win32ModelWindowTest, DestroySendsWmDestroyWhileTheWindowIsStillValid) {
+  WindowTable windows;
+  watchedTable = &windows;
+  const Window w = handle(1);
+  windows.add(w, watchingProcedure);
+  Message paint;
+  paint.window = w;
+  paint.id = kMsgPaint;
+  EXPECT_EQ(windows.dispatch(paint), 7);
+
+  EXPECT_TRUE(windows.destroy(w));
+  EXPECT_EQ(destroyMessages, 1);
+  EXPECT_TRUE(liveDuringDestroy);
+  EXPECT_TRUE(secondDestroyRefused) << "a procedure destroying its window again does nothing";
+  EXPECT_FALSE(windows.isLive(w));
+  EXPECT_TRUE(windows.isKnown(w));
+  EXPECT_EQ(windows.dispatch(paint), 0) << "a stale message reaches no procedure";
+  EXPECT_FALSE(windows.destroy(w));
+  EXPECT_FALSE(windows.destroy(handle(2)));
+  EXPECT_EQ(destroyMessages, 1);
+}
+
+}  // namespace
+}  // namespace platform
+}  // namespace Kestravon
