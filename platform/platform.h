@@ -178,6 +178,18 @@ std::intptr_t defaultWindowProcedure(Window window, std::uint32_t message, std::
 // GetKeyboardState: 256 bytes indexed by virtual-key code, bit 7 = down.
 void getKeyboardState(unsigned char state[256]);
 
+// ---- what the display runs at (for the session record; no Win32 call of its own) ----
+
+enum class SwapSync {
+  ByDriver,        // the driver holds each swap to the display's refresh
+  ByBackend,       // the backend holds each swap to the requested period (no driver sync)
+  Unsynchronised,  // nothing holds swaps back (offscreen, or pacing switched off)
+};
+
+// The display's current mode (EnumDisplaySettings with ENUM_CURRENT_SETTINGS;
+// frequency 0 when unknown), and how swaps are synchronised.
+SwapSync describeDisplay(DisplayMode& current);
+
 // ---- performance counter --------------------------------------------------
 
 // QueryPerformanceFrequency: false (and 0) when there is no counter.

@@ -11,7 +11,8 @@ packages=(
   libpng-dev
   xvfb xdotool imagemagick xfonts-base x11-utils
   g++-mingw-w64-x86-64-posix wine64
-  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils libx11-dev libxfixes-dev
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils libx11-dev libxfixes-dev libxtst-dev
+  libxrandr-dev weston xwayland
 )
 
 missing=()

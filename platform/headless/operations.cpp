@@ -301,6 +301,11 @@ std::intptr_t defaultWindowProcedure(Window, std::uint32_t message, std::uintptr
 
 void getKeyboardState(unsigned char state[256]) { backend().queue.keys().copyTo(state); }
 
+SwapSync describeDisplay(DisplayMode& current) {
+  current = backend().state.currentMode;
+  return SwapSync::Unsynchronised;  // offscreen: swaps return at once
+}
+
 bool queryPerformanceFrequency(std::int64_t& frequency) {
   logCall("queryPerformanceFrequency");
   const std::int64_t ticks = backend().frequency;

@@ -3,12 +3,15 @@
 // Windows (natively, or under Wine for the tests). What Windows does not
 // do by itself is added here: the library's window procedure is reached
 // through a trampoline, and a pixel format that is not double-buffered is
-// chosen again with draw-to-window in place of draw-to-bitmap.
+// chosen again with draw-to-window in place of draw-to-bitmap; and a
+// switched mode or hidden cursor is given back on every exit the process
+// can see (desktop_safety.cpp).
 #include <windows.h>
 
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/win32/desktop_safety.h"
 
 namespace Kestravon {
 namespace platform {
@@ -87,12 +90,21 @@ long changeDisplayMode(const DisplayMode& mode) {
   dm.dmPelsHeight = static_cast<DWORD>(mode.height);
   dm.dmBitsPerPel = static_cast<DWORD>(mode.bitsPerPixel);
   dm.dmDisplayFrequency = static_cast<DWORD>(mode.frequency);
-  return ChangeDisplaySettingsA(&dm, CDS_FULLSCREEN);
+  const long result = ChangeDisplaySettingsA(&dm, CDS_FULLSCREEN);
+  if (result == DISP_CHANGE_SUCCESSFUL) win32::modeSwitched();
+  return result;
 }
 
-void restoreDisplayMode() { ChangeDisplaySettingsA(nullptr, 0); }
+void restoreDisplayMode() {
+  win32::modeRestored();
+  ChangeDisplaySettingsA(nullptr, 0);
+}
 
-int showCursor(bool show) { return ShowCursor(show ? TRUE : FALSE); }
+int showCursor(bool show) {
+  const int count = ShowCursor(show ? TRUE : FALSE);
+  win32::cursorCounted(count);
+  return count;
+}
 
 int screenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
 int screenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
@@ -179,6 +191,22 @@ std::intptr_t defaultWindowProcedure(Window window, std::uint32_t message, std::
 }
 
 void getKeyboardState(unsigned char state[256]) { GetKeyboardState(state); }
+
+SwapSync describeDisplay(DisplayMode& current) {
+  current = DisplayMode{};
+  DEVMODEA dm;
+  std::memset(&dm, 0, sizeof dm);
+  dm.dmSize = sizeof dm;
+  if (EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &dm)) {
+    current.width = static_cast<int>(dm.dmPelsWidth);
+    current.height = static_cast<int>(dm.dmPelsHeight);
+    current.bitsPerPixel = static_cast<int>(dm.dmBitsPerPel);
+    // 0 and 1 stand for the hardware's default rate.
+    current.frequency = dm.dmDisplayFrequency > 1 ? static_cast<int>(dm.dmDisplayFrequency) : 0;
+  }
+  // SwapBuffers waits for the retrace as the driver is set up to (on by default).
+  return SwapSync::ByDriver;
+}
 
 bool queryPerformanceFrequency(std::int64_t& frequency) {
   LARGE_INTEGER f;

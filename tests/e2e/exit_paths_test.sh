@@ -4,11 +4,13 @@
 # desktop; see dummy.conf). Each run must switch the screen to 1024x768 at
 # 60 Hz with no cursor over the canvas, and after it ends the screen must be
 # at 1280x1024 again with the cursor shown:
-#   Escape (128), SIGINT (130) and SIGTERM (143) on the real program;
-#   through fault_program: a failure after the switch (a box, 15), the font
-#   abort (134) and an uncaught exception (134); Ctrl-C and SIGTERM while
-#   the failure box waits (130, 143, and no box left behind);
-#   and a display without GLX, which fails (a box, 15) without a switch.
+#   Escape (128) on the real program, and every signal that ends a process
+#   (128+n: SIGHUP to SIGSYS, and SIGRTMIN to SIGRTMAX);
+#   through fault_program: SIGPIPE from a write to a closed standard error
+#   (141), a failure after the switch (a box, 15), the font abort (134), an
+#   uncaught exception (134) and a real crash (139); Ctrl-C and SIGTERM
+#   while the failure box waits (130, 143, and no box left behind); and a
+#   display without GLX, which fails (a box, 15) without a switch.
 # Skips (status 0) when this machine cannot run Xorg with the dummy driver.
 #
 #   exit_paths_test.sh STIMULUS FAULT_PROGRAM CURSOR_PROBE
@@ -107,19 +109,54 @@ wait_pid $pid 10
 expect_status "Escape" 128
 expect_desktop "Escape"
 
-# --- SIGINT and SIGTERM ---------------------------------------------------------
-# Started from a terminal, the program gets SIGINT on Ctrl-C; a background
-# job of a script would ignore it, so its default is put back first.
-for sig in INT TERM; do
-  env --default-signal=INT "$program" 2>"$work/err" &
+# --- every signal that ends a process ------------------------------------------
+# Sent from elsewhere, each signal whose default action ends a process and
+# that can be caught (requests to end, the fault signals, the real-time
+# ones) must give the desktop back and end the program by that signal,
+# status 128+n. Started from a terminal the program has the default action
+# for all of them; a background job of a script ignores SIGINT and SIGQUIT,
+# so every default is put back first. No core files; a sanitizer's handler
+# would end with its own status instead of the signal's.
+ulimit -c 0
+export ASAN_OPTIONS="$ASAN_OPTIONS:handle_segv=0:handle_sigbus=0:handle_sigfpe=0"
+
+# signal_ends N: one run of the program, ended by signal number N; one line.
+# (That the cursor was hidden before is checked on the other paths: the
+# same restore shows it again for every signal.)
+signal_ends() {
+  local n=$1 name problems=""
+  name=SIG$(kill -l "$n")
+  env --default-signal "$program" 2>"$work/err" &
   pid=$!
-  expect_switched "SIG$sig"
-  sleep 0.5
-  kill -s "$sig" $pid
+  eventually 15 switched || problems+=" no switch (screen $(screen_size));"
+  kill -"$n" $pid
   wait_pid $pid 10
-  expect_status "SIG$sig" $((128 + $(kill -l "$sig")))
-  expect_desktop "SIG$sig"
+  [ "$STATUS" = $((128 + n)) ] || problems+=" status $STATUS, expected $((128 + n));"
+  [ "$(screen_size)" = 1280x1024 ] || problems+=" screen left at $(screen_size);"
+  xdotool mousemove 640 512
+  cursor_is shown || problems+=" cursor $("$cursor") after;"
+  if [ -z "$problems" ]; then pass "$name: desktop back, status $STATUS"
+  else fail "$name:$problems $(head -c 500 "$work/err")"; xrandr -s 0 2>/dev/null; fi
+}
+
+for sig in HUP INT QUIT ILL TRAP ABRT BUS FPE USR1 SEGV USR2 PIPE ALRM TERM STKFLT XCPU XFSZ VTALRM PROF IO PWR \
+           SYS; do
+  signal_ends "$(kill -l "$sig")"
 done
+for n in $(seq "$(kill -l RTMIN)" "$(kill -l RTMAX)"); do
+  signal_ends "$n"
+done
+
+# --- standard error closed -------------------------------------------------------
+# A write to a pipe nobody reads any more raises SIGPIPE inside backend code
+# (fault_program reports its fault from there, after the switch): the
+# program gives the desktop back and ends by it (141), not silently with
+# the mode switched.
+"$faulty" context-refused 2> >(true) &
+pid=$!
+wait_pid $pid 10
+expect_status "closed standard error" 141
+expect_desktop "closed standard error"
 
 # --- a failure after the switch ---------------------------------------------------
 "$faulty" context-refused --pause >"$work/out" 2>"$work/err" &
@@ -165,6 +202,16 @@ expect_status "uncaught exception" 134
 grep -q "std::bad_alloc" "$work/err" && pass "uncaught exception: terminate names it" ||
   fail "uncaught exception: standard error was: $(cat "$work/err")"
 expect_desktop "uncaught exception"
+
+# --- a real crash ------------------------------------------------------------------
+# A segmentation fault raised by the processor, not sent: restored from
+# inside the handler at once, then the program dies of it (139).
+"$faulty" crash-mid-run --pause >"$work/out" 2>"$work/err" &
+pid=$!
+at_fault "crash" $pid
+wait_pid $pid 10
+expect_status "crash" 139
+expect_desktop "crash"
 stop_xorg
 
 # --- a display without GLX ---------------------------------------------------------

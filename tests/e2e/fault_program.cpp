@@ -7,6 +7,7 @@
 //   fault_program context-refused [--pause]   SDL_GL_CreateContext fails: a failure after the mode switch
 //   fault_program no-font-names [--pause]     glGenLists returns 0: the font abort
 //   fault_program throw-mid-run [--pause]     the 30th buffer swap throws std::bad_alloc: an uncaught exception
+//   fault_program crash-mid-run [--pause]     the 30th buffer swap writes to a page it may not: a real SIGSEGV
 //
 // At the fault it writes "fault: display WxH, cursor shown|hidden" (what
 // SDL has set) on standard error; with --pause it then stops itself
@@ -14,6 +15,7 @@
 #include <GL/gl.h>
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <sys/mman.h>
 
 #include <csignal>
 #include <cstdio>
@@ -25,7 +27,7 @@
 
 namespace {
 
-enum class Fault { Off, ContextRefused, NoFontNames, ThrowMidRun };
+enum class Fault { Off, ContextRefused, NoFontNames, ThrowMidRun, CrashMidRun };
 
 Fault fault = Fault::Off;
 bool pauseAtFault = false;
@@ -73,9 +75,13 @@ void __real_SDL_GL_SwapWindow(SDL_Window* window);
 void __wrap_SDL_GL_SwapWindow(SDL_Window* window) {
   __real_SDL_GL_SwapWindow(window);
   static int swaps = 0;
-  if (fault == Fault::ThrowMidRun && ++swaps == 30) {
+  if ((fault == Fault::ThrowMidRun || fault == Fault::CrashMidRun) && ++swaps == 30) {
     atFault(window);
-    throw std::bad_alloc();
+    if (fault == Fault::ThrowMidRun) throw std::bad_alloc();
+    // A store to a page that allows no access: the processor faults, with
+    // no undefined behaviour for the compiler or a sanitizer to act on first.
+    void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    *static_cast<volatile int*>(page) = 1;
   }
 }
 
@@ -86,9 +92,10 @@ int main(int argc, char** argv) {
   if (std::strcmp(name, "context-refused") == 0) fault = Fault::ContextRefused;
   if (std::strcmp(name, "no-font-names") == 0) fault = Fault::NoFontNames;
   if (std::strcmp(name, "throw-mid-run") == 0) fault = Fault::ThrowMidRun;
+  if (std::strcmp(name, "crash-mid-run") == 0) fault = Fault::CrashMidRun;
   pauseAtFault = argc > 2 && std::strcmp(argv[2], "--pause") == 0;
   if (fault == Fault::Off || (argc > 2 && !pauseAtFault) || argc > 3) {
-    std::fprintf(stderr, "usage: fault_program context-refused|no-font-names|throw-mid-run [--pause]\n");
+    std::fprintf(stderr, "usage: fault_program context-refused|no-font-names|throw-mid-run|crash-mid-run [--pause]\n");
     return 2;
   }
   return Kestravon::startUp(nullptr, nullptr, "", 1, stimulus_main);

@@ -1,8 +1,11 @@
 // The Win32 backend: the counter the clock stands on, window-class
 // registration with the library's procedure, and the pixel format the
-// canvas gets (run under Wine on an X display by the native test suite).
+// canvas gets, and the exit handlers that give a hidden cursor back (run
+// under Wine on an X display by the native test suite).
 #include <windows.h>
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 #include "library/frame/clock.h"
 #include "library/frame/startup.h"
@@ -62,6 +65,59 @@ TEST(Win32Test, TheCanvasPixelFormatIsDoubleBuffered) {
   EXPECT_TRUE(platform::setPixelFormat(dc, format, descriptor));
   platform::releaseDeviceContext(window, dc);
   platform::destroyWindow(window);
+}
+
+// The handlers as the system and the C runtime would call them: the crash
+// filter and the SIGABRT handler in place now.
+void crashFilter() {
+  const LPTOP_LEVEL_EXCEPTION_FILTER filter = SetUnhandledExceptionFilter(nullptr);
+  SetUnhandledExceptionFilter(filter);
+  ASSERT_NE(filter, nullptr) << "no crash filter";
+  EXCEPTION_RECORD record{};
+  record.ExceptionCode = 0xE0000001;  // one nobody knows
+  CONTEXT context{};
+  EXCEPTION_POINTERS pointers{&record, &context};
+  EXPECT_EQ(filter(&pointers), EXCEPTION_CONTINUE_SEARCH) << "the crash must go on";
+}
+
+void abortHandler() {
+  const auto handler = std::signal(SIGABRT, SIG_DFL);
+  std::signal(SIGABRT, handler);
+  ASSERT_NE(handler, SIG_DFL) << "no SIGABRT handler";
+  handler(SIGABRT);
+}
+
+// ShowCursor(FALSE) then ShowCursor(TRUE): the display count in between.
+int countAfterHiding() {
+  const int count = ShowCursor(FALSE);
+  ShowCursor(TRUE);
+  return count;
+}
+
+TEST(Win32Test, ExitHandlersShowAHiddenCursorOnceAndAgainAfterTheNextHide) {
+  ASSERT_EQ(countAfterHiding(), -1);
+  ASSERT_EQ(platform::showCursor(false), -1);
+  crashFilter();
+  EXPECT_EQ(countAfterHiding(), -1) << "the crash filter left the cursor hidden";
+
+  // Hidden behind the backend's back: nothing is owed, nothing is shown.
+  ShowCursor(FALSE);
+  abortHandler();
+  EXPECT_EQ(countAfterHiding(), -2) << "given back twice";
+  ShowCursor(TRUE);
+
+  // Hidden through the backend again: owed again.
+  ASSERT_EQ(platform::showCursor(false), -1);
+  abortHandler();
+  EXPECT_EQ(countAfterHiding(), -1) << "not owed after a second hide";
+
+  // Shown by the library itself (the canvas closed): no longer owed.
+  platform::showCursor(false);
+  platform::showCursor(true);
+  ShowCursor(FALSE);
+  crashFilter();
+  EXPECT_EQ(countAfterHiding(), -2) << "shown again at exit although the library had shown it";
+  ShowCursor(TRUE);
 }
 
 }  // namespace

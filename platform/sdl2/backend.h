@@ -1,0 +1,146 @@
+// SDL2 backend of platform.h, for Linux (X11) and other POSIX systems.
+//
+// Implements every operation with the effect of the Win32 call it stands
+// for: one borderless OpenGL window that covers display 0 in the chosen
+// mode, one event taken per PeekMessage, Win32 virtual-key codes and a
+// key-state table of its own, the counter, and message boxes that fall
+// back to standard error.
+//
+// Where it differs from Win32, and what it cannot do:
+// - Switch the mode on its own: SDL switches when a fullscreen window is
+//   shown, so changeDisplayMode only chooses the mode and the switch happens
+//   in createCanvasWindow (screenWidth/screenHeight report it in between).
+// - Choose a pixel format after the window exists: the GL attributes are
+//   fixed when the window is created, so choose/setPixelFormat only check.
+// - Give the desktop back after SIGKILL, or through a lost X connection
+//   (the program then ends at once: "Kestravon Notification: Lost the
+//   connection to the display." on standard error, status 15). Every other
+//   exit (return, exit, abort, terminate, every signal that would end the
+//   process) puts the desktop mode back, shows the cursor, and keeps the
+//   status it would have had. Children the process forks (SDL's X11
+//   message box) restore nothing and are killed when it ends.
+// - Sync to the display where the driver cannot (Xvfb): there swaps are
+//   paced to the requested refresh period against the counter instead.
+//
+// The files, one concern each: startup.cpp (SDL start, priority, message
+// box, memory), display_mode.cpp, windows.cpp, gl_context.cpp, pacing.cpp,
+// events.cpp, counter.cpp, desktop_safety.cpp, display_loss.cpp,
+// mode_emulation.cpp. This header holds the one state they share and the
+// declarations they call each other by.
+#pragma once
+
+#include <SDL.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/sdl2/pacing.h"
+#include "platform/win32_model/win32_model.h"
+
+namespace Kestravon {
+namespace platform {
+
+struct DeviceContextObject {
+  WindowObject* window = nullptr;
+};
+
+// Whether it is live, and its procedure, the window table (Backend) knows.
+struct WindowObject {
+  SDL_Window* sdlWindow = nullptr;    // null for the message-only listener, and once destroyed
+  DeviceContextObject deviceContext;  // one per window, like a class DC
+};
+
+struct GLContextObject {
+  SDL_GLContext handle = nullptr;
+};
+
+namespace sdl2 {
+
+// Everything the backend keeps between calls. The signal handlers' own
+// flags are not here: see desktop_safety.cpp.
+struct Backend {
+  bool videoUp = false;
+
+  // Win32's rules: the queue with the key table, classes, window liveness.
+  win32_model::MessageQueue queue;
+  win32_model::ClassTable classes;
+  win32_model::WindowTable windowTable;
+  // Destroyed windows stay here (and dead in the table), so that a message
+  // still naming one is recognised as stale instead of reaching freed memory.
+  std::vector<std::unique_ptr<WindowObject>> windows;
+  std::vector<GLContextObject*> liveContexts;
+  WindowObject* listener = nullptr;
+  WindowObject* canvas = nullptr;
+
+  bool modeChosen = false;
+  SDL_DisplayMode chosenMode{};
+  int cursorCount = 0;  // Win32 starts at 0 when a mouse is present
+
+  PacingSchedule pacing;
+  // Whether the driver accepted swap interval 1; when it refused, nothing
+  // syncs and every swap is held to the schedule.
+  bool driverSyncs = false;
+
+  bool desktopSafetyInstalled = false;
+  // The display lists modes it cannot really set (mode_emulation.cpp).
+  bool modesEmulated = false;
+};
+
+Backend& backend();
+
+// ---- startup.cpp
+// Starts SDL's video on a real display; false when there is none.
+bool startVideo();
+
+// ---- mode_emulation.cpp
+// Whether the display behind this SDL video driver only emulates the modes
+// it lists, its output staying in its own mode (Wayland, Xwayland).
+bool displayEmulatesModes(const char* driver);
+
+// ---- display_loss.cpp
+// The status after a lost display: that of a reported failure.
+constexpr int kDisplayLostStatus = 15;
+// From here on, a lost X connection ends the process at once, with a line
+// on standard error; called once SDL's video is up.
+void endWhenDisplayLost();
+
+// ---- desktop_safety.cpp
+// From the first mode choice or window on, every way out must give the
+// desktop back.
+void installDesktopSafety();
+
+// Brackets every stretch of SDL or driver calls: a termination signal that
+// arrived meanwhile is acted on at its edges, where no Xlib or driver lock
+// can be held.
+class SdlSection {
+ public:
+  SdlSection();
+  ~SdlSection();
+  SdlSection(const SdlSection&) = delete;
+  SdlSection& operator=(const SdlSection&) = delete;
+};
+
+// ---- display_mode.cpp
+bool sameSize(const SDL_DisplayMode& a, const SDL_DisplayMode& b);
+bool sameMode(const SDL_DisplayMode& a, const SDL_DisplayMode& b);
+// Puts the desktop mode back if SDL's record shows another with no
+// fullscreen window left to undo it.
+void ensureDesktopMode();
+
+// ---- windows.cpp
+bool isLive(const WindowObject* window);
+SDL_Window* sdlWindowOf(DeviceContext dc);
+
+// ---- gl_context.cpp
+// Fixes the canvas window's visual; called before the window is created.
+void setGLAttributes();
+// Sets the refresh period the swaps are paced to (requested rate, else
+// the mode's), and starts a new schedule.
+void setPacingPeriod(int requestedHz, int modeHz);
+
+}  // namespace sdl2
+}  // namespace platform
+}  // namespace Kestravon

@@ -1,0 +1,181 @@
+// OpenGL: the pixel format (fixed with the window's visual, so only
+// checked here), the context (SDL makes it current; put back as
+// wglCreateContext leaves it), make-current, delete, and the swap, paced
+// to the requested refresh period where the driver does not sync.
+#include <SDL.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "platform/platform.h"
+#include "platform/sdl2/backend.h"
+#include "platform/sdl2/pacing.h"
+
+namespace Kestravon {
+namespace platform {
+namespace sdl2 {
+
+namespace {
+
+// A sleep may end late by up to a scheduler tick, so it ends this long
+// before the deadline and the counter is watched for the rest.
+constexpr double kSpinSeconds = 0.0015;
+
+void waitUntil(double target) {
+  const double frequency = static_cast<double>(SDL_GetPerformanceFrequency());
+  const double wakeAt = target - kSpinSeconds * frequency;
+  for (;;) {
+    const double now = static_cast<double>(SDL_GetPerformanceCounter());
+    if (now >= target) {
+      return;
+    }
+    if (now < wakeAt) {
+      std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>((wakeAt - now) / frequency * 1e6)));
+    }
+  }
+}
+
+void paceSwap() {
+  Backend& b = backend();
+  const double now = static_cast<double>(SDL_GetPerformanceCounter());
+  const double target = nextSwapTime(b.pacing, now, b.driverSyncs);
+  if (target > now) {
+    waitUntil(target);
+  }
+}
+
+// KESTRAVON_UNPACED=1 in the environment switches pacing off, so that a
+// benchmark sees what a frame costs rather than the refresh period; a
+// driver that syncs still syncs.
+bool unpaced() {
+  const char* value = std::getenv("KESTRAVON_UNPACED");
+  return value != nullptr && std::strcmp(value, "1") == 0;
+}
+
+}  // namespace
+
+void setPacingPeriod(int requestedHz, int modeHz) {
+  PacingSchedule& pacing = backend().pacing;
+  pacing.periodCounts =
+      pacingPeriod(requestedHz, modeHz, static_cast<double>(SDL_GetPerformanceFrequency()), unpaced());
+  pacing.deadline = 0.0;
+}
+
+void setGLAttributes() {
+  SDL_GL_ResetAttributes();
+  SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+  SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+  SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+  // No destination alpha, as the library's descriptor asks; an alpha visual
+  // could also make a compositor show the canvas translucent.
+  SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+}
+
+}  // namespace sdl2
+
+int choosePixelFormat(DeviceContext dc, const PixelFormatDescriptor& descriptor) {
+  // The window's visual already is double-buffered RGB (createCanvasWindow).
+  // Draw-to-bitmap is not refused: it is what the library asks for, and on
+  // a window it can only mean the window.
+  if (dc == nullptr || descriptor.pixelType != 0 || (descriptor.flags & kPfdSupportOpenGL) == 0) {
+    return 0;
+  }
+  return 1;
+}
+
+bool setPixelFormat(DeviceContext dc, int format, const PixelFormatDescriptor& /*descriptor*/) {
+  return dc != nullptr && format > 0;
+}
+
+GLContext createGLContext(DeviceContext dc) {
+  SDL_Window* sdlWindow = sdl2::sdlWindowOf(dc);
+  if (sdlWindow == nullptr) {
+    return nullptr;
+  }
+  sdl2::SdlSection section;
+  // SDL makes the new context current; wglCreateContext does not, so the
+  // previous binding is put back afterwards.
+  SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
+  SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
+  SDL_GLContext handle = SDL_GL_CreateContext(sdlWindow);
+  if (handle == nullptr) {
+    return nullptr;
+  }
+  // A single-buffered canvas would tear and could not keep both buffers black.
+  int doubleBuffered = 0;
+  if (SDL_GL_GetAttribute(SDL_GL_DOUBLEBUFFER, &doubleBuffered) != 0 || doubleBuffered == 0) {
+    SDL_GL_DeleteContext(handle);
+    SDL_GL_MakeCurrent(previousWindow, previousContext);
+    return nullptr;
+  }
+  // Where this is refused (Xvfb) or does not really sync, swapBuffers paces.
+  sdl2::backend().driverSyncs = SDL_GL_SetSwapInterval(1) == 0;
+  SDL_GL_MakeCurrent(previousWindow, previousContext);
+  auto* context = new GLContextObject;
+  context->handle = handle;
+  sdl2::backend().liveContexts.push_back(context);
+  return context;
+}
+
+bool makeCurrent(DeviceContext dc, GLContext context) {
+  if (!sdl2::backend().videoUp) {
+    return false;
+  }
+  sdl2::SdlSection section;
+  if (context == nullptr) {
+    return SDL_GL_MakeCurrent(nullptr, nullptr) == 0;
+  }
+  SDL_Window* sdlWindow = sdl2::sdlWindowOf(dc);
+  if (sdlWindow == nullptr) {
+    return false;
+  }
+  return SDL_GL_MakeCurrent(sdlWindow, context->handle) == 0;
+}
+
+void deleteGLContext(GLContext context) {
+  if (context == nullptr) {
+    return;
+  }
+  sdl2::Backend& b = sdl2::backend();
+  for (auto it = b.liveContexts.begin(); it != b.liveContexts.end(); ++it) {
+    if (*it == context) {
+      b.liveContexts.erase(it);
+      if (b.videoUp) {
+        sdl2::SdlSection section;
+        SDL_GL_DeleteContext(context->handle);
+      }
+      delete context;
+      return;
+    }
+  }
+}
+
+bool swapBuffers(DeviceContext dc) {
+  SDL_Window* sdlWindow = sdl2::sdlWindowOf(dc);
+  if (sdlWindow == nullptr) {
+    return false;
+  }
+  sdl2::SdlSection section;
+  const bool driverSyncs = sdl2::backend().driverSyncs;
+  // Without a driver that syncs, the finished frame waits for its moment
+  // and is then swapped, as at a retrace: the swaps follow the schedule,
+  // however long each frame took to draw. With one, the swap itself waits
+  // and pacing only holds back swaps that came back early.
+  if (!driverSyncs) {
+    sdl2::paceSwap();
+  }
+  SDL_GL_SwapWindow(sdlWindow);
+  if (driverSyncs) {
+    sdl2::paceSwap();
+  }
+  return true;
+}
+
+}  // namespace platform
+}  // namespace Kestravon

@@ -1,0 +1,52 @@
+// The swap schedule (see pacing.h).
+#include "platform/sdl2/pacing.h"
+
+namespace Kestravon {
+namespace platform {
+namespace sdl2 {
+
+namespace {
+
+// With a driver that syncs, a swap within this much of the deadline counts
+// as on time and the schedule follows the swap itself, so a display a hair
+// faster or slower than requested is never held back (which would drop a
+// frame now and then). Without sync, a swap before the deadline always
+// waits for it: the schedule alone sets the rate.
+constexpr double kOnTimeFraction = 1.0 / 16.0;
+
+}  // namespace
+
+double pacingPeriod(int requestedHz, int modeHz, double countsPerSecond, bool switchedOff) {
+  const int hz = requestedHz > 1 ? requestedHz : modeHz;
+  return hz > 0 && !switchedOff ? countsPerSecond / hz : 0.0;
+}
+
+double nextSwapTime(PacingSchedule& schedule, double now, bool driverSyncs) {
+  const double period = schedule.periodCounts;
+  if (period <= 0.0) {
+    return now;
+  }
+  if (schedule.deadline == 0.0) {
+    schedule.deadline = now + period;
+    return now;
+  }
+  const double due = schedule.deadline;
+  const double early = due - now;
+  const double onTime = driverSyncs ? period * kOnTimeFraction : 0.0;
+  if (early > onTime) {
+    schedule.deadline += period;
+    return due;
+  }
+  if (early >= -onTime) {
+    schedule.deadline = now + period;
+  } else if (-early <= period) {
+    schedule.deadline += period;  // a little late: keep the schedule so the average rate holds
+  } else {
+    schedule.deadline = now + period;  // a stall: start afresh rather than rush to catch up
+  }
+  return now;
+}
+
+}  // namespace sdl2
+}  // namespace platform
+}  // namespace Kestravon

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# A lost display ends the program: when the X server goes away under it,
+# the program ends within a second with status 15 and the line
+# "Kestravon Notification: Lost the connection to the display." on
+# standard error, instead of spinning for ever on the dead connection.
+# Twice: in the middle of its frames, and while its failure box waits
+# (the box's own process must end quietly, the program say it once).
+#
+#   lost_display_test.sh STIMULUS FAULT_PROGRAM
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib.sh"
+program=$1
+faulty=$2
+work=$(mktemp -d)
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+trap 'stop_xvfb; rm -rf "$work"' EXIT
+text="Kestravon Notification: Lost the connection to the display."
+
+box_shown() { [ -n "$(window_id "Kestravon Notification")" ]; }
+
+# lose_display WHAT PID: kills the X server under the running program, then
+# checks how and how soon the program ended.
+lose_display() {
+  local what=$1 pid=$2 start elapsed
+  kill -0 "$pid" 2>/dev/null || { fail "$what: the program ended before the display went"; return; }
+  start=$(date +%s%N)
+  kill -KILL "$XVFB_PID"
+  wait "$XVFB_PID" 2>/dev/null
+  XVFB_PID=
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.02
+  done
+  elapsed=$((($(date +%s%N) - start) / 1000000))
+  wait_pid "$pid" 5
+  [ "$elapsed" -le 1000 ] && pass "$what: ended $elapsed ms after the display went" ||
+    fail "$what: still running $elapsed ms after the display went"
+  expect_status "$what" 15
+  [ "$(grep -cxF "$text" "$work/err")" = 1 ] && pass "$what: said so once on standard error" ||
+    fail "$what: standard error was: $(head -c 2000 "$work/err")"
+}
+
+# --- in the middle of its frames ------------------------------------------------
+start_xvfb 1024x768x24 || exit 1
+"$program" 2>"$work/err" &
+pid=$!
+wait_for_window "Kestravon Main Window" || fail "frames: no canvas"
+sleep 0.5
+lose_display "frames" $pid
+
+# --- while the failure box waits ---------------------------------------------------
+start_xvfb 1024x768x24 || exit 1
+"$faulty" context-refused 2>"$work/err" &
+pid=$!
+eventually 15 box_shown || fail "box: no box"
+lose_display "box" $pid
+
+echo "$failures failed"
+[ "$failures" = 0 ]

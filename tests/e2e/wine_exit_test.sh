@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# The Windows build gives the desktop back on every exit it can see, under
+# Wine on an X server that really switches modes (Xorg with the dummy video
+# driver, a 1280x1024 desktop; see dummy.conf). Each run must switch the
+# screen to 1024x768 at 60 Hz, and after it ends the screen must be at
+# 1280x1024 again:
+#   the program: Escape (128);
+#   win32_fault_program.exe (graphical, like the program): an access
+#   violation (5, the low byte of 0xC0000005), an uncaught exception (3,
+#   after the usual "terminate called" text) and abort (3);
+#   win32_fault_console.exe: Ctrl-C (Wine turns SIGINT into Ctrl-C only
+#   for console programs).
+# SIGTERM reaches no Windows code under Wine: it installs no handler for it,
+# so the process just dies. That run only checks the status (143) and
+# reports the screen it leaves.
+# Skips (status 0) when this machine cannot run Xorg with the dummy driver.
+#
+#   wine_exit_test.sh WINDOWS_BUILD
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib.sh"
+build=$1
+work=$(mktemp -d)
+
+wine=$(command -v wine || command -v wine64 || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+export WINEPREFIX="$build/wineprefix-exit"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+rm -rf "$WINEPREFIX"
+trap '"$wineserver" -k 2>/dev/null; stop_xorg; rm -rf "$work"' EXIT
+
+if ! start_xorg_dummy "$here/dummy.conf" "$work/xorg.log"; then
+  echo "SKIPPED: Xorg with the dummy driver cannot run here (scripts/setup.sh installs it; it needs root)"
+  exit 0
+fi
+expect_screen "desktop" 1280x1024
+
+# Prepared as in wine_test.sh, while the desktop is at 1280x1024
+# (Wine restores the mode it finds then).
+started=$(date +%s)
+"$wine" wineboot -i >/dev/null 2>&1
+"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+"$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+"$wineserver" -w
+echo "prefix ready in $(( $(date +%s) - started )) s"
+
+switched() { xrandr --current 2>/dev/null | grep -Eq '^ +1024x768 +60\.[0-9]+\*'; }
+
+expect_switched() {
+  eventually 20 switched && pass "$1: screen switched to 1024x768 at 60 Hz" ||
+    fail "$1: screen at $(screen_size): $(xrandr --current | grep '\*')"
+}
+
+# fault_switched WHAT: the fault program has made its second switch (it
+# says so, then waits two seconds before its fault).
+said_switched() { grep -q "^switched" "$work/out"; }
+fault_switched() {
+  eventually 20 said_switched && switched && pass "$1: screen switched to 1024x768 at 60 Hz" ||
+    fail "$1: screen at $(screen_size) ($(cat "$work/out"))"
+}
+
+# --- Escape -------------------------------------------------------------------
+"$wine" "$build/stimulus/stimulus.exe" 2>"$work/err" &
+pid=$!
+expect_switched "Escape"
+wait_for_window "Kestravon Main Window"
+canvas=$(window_id "Kestravon Main Window")
+[ -n "$canvas" ] && xdotool windowfocus --sync "$canvas" 2>/dev/null
+xdotool key Escape
+wait_pid $pid 10
+expect_status "Escape" 128
+expect_screen "Escape: back" 1280x1024
+
+# --- faults after a switch, a restore and a second switch ------------------------
+for run in "crash 5" "throw 3" "abort 3"; do
+  set -- $run
+  "$wine" "$build/tests/win32_fault_program.exe" "$1" >"$work/out" 2>"$work/err-$1" &
+  pid=$!
+  fault_switched "$1"
+  wait_pid $pid 30
+  expect_status "$1" "$2"
+  expect_screen "$1: back" 1280x1024
+done
+grep -q "terminate called after throwing an instance of 'std::runtime_error'" "$work/err-throw" &&
+  pass "throw: the usual terminate text" || fail "throw: standard error was: $(cat "$work/err-throw")"
+
+# --- Ctrl-C ---------------------------------------------------------------------
+# A background job of a script ignores SIGINT; put its default back.
+env --default-signal=INT "$wine" "$build/tests/win32_fault_console.exe" wait >"$work/out" 2>"$work/err" &
+pid=$!
+fault_switched "Ctrl-C"
+kill -s INT $pid
+wait_pid $pid 10
+[ "$STATUS" != 137 ] && pass "Ctrl-C ends the program (status $STATUS)" || fail "Ctrl-C did not end the program"
+expect_screen "Ctrl-C: back" 1280x1024
+
+# --- SIGTERM --------------------------------------------------------------------
+"$wine" "$build/stimulus/stimulus.exe" 2>"$work/err" &
+pid=$!
+expect_switched "SIGTERM"
+sleep 0.5
+kill -s TERM $pid
+wait_pid $pid 10
+expect_status "SIGTERM" 143
+echo "note: after SIGTERM the screen is at $(screen_size) (the program cannot see SIGTERM under Wine)"
+
+echo "$failures failed"
+[ "$failures" = 0 ]

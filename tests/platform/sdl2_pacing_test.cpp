@@ -1,0 +1,90 @@
+// The swap schedule of the SDL2 backend, on counter values alone (no
+// display): where swaps wait, and how the schedule moves after a late
+// swap, a stall, and a swap close to its deadline.
+#include <gtest/gtest.h>
+
+#include "platform/sdl2/pacing.h"
+
+namespace Kestravon {
+namespace {
+
+using platform::sdl2::nextSwapTime;
+using platform::sdl2::pacingPeriod;
+using platform::sdl2::PacingSchedule;
+
+constexpr double kPeriod = 1000.0;
+
+// A schedule whose next swap is due at `deadline`.
+PacingSchedule dueAt(double deadline) {
+  PacingSchedule schedule;
+  schedule.periodCounts = kPeriod;
+  schedule.deadline = deadline;
+  return schedule;
+}
+
+TEST(Sdl2PacingTest, TheFirstSwapStartsTheScheduleAndEarlySwapsWaitForTheirDeadline) {
+  PacingSchedule schedule;
+  schedule.periodCounts = kPeriod;
+  EXPECT_EQ(nextSwapTime(schedule, 5000.0, false), 5000.0);
+  EXPECT_EQ(schedule.deadline, 6000.0);
+  // Drawn in a fraction of the period: each swap waits for the next deadline.
+  EXPECT_EQ(nextSwapTime(schedule, 5200.0, false), 6000.0);
+  EXPECT_EQ(nextSwapTime(schedule, 6100.0, false), 7000.0);
+  EXPECT_EQ(schedule.deadline, 8000.0);
+}
+
+TEST(Sdl2PacingTest, ALittleLateKeepsTheScheduleSoTheAverageRateHolds) {
+  PacingSchedule schedule = dueAt(6000.0);
+  EXPECT_EQ(nextSwapTime(schedule, 6400.0, false), 6400.0);
+  EXPECT_EQ(schedule.deadline, 7000.0);  // not 7400: the next frame catches up
+  EXPECT_EQ(nextSwapTime(schedule, 6500.0, false), 7000.0);
+  // Exactly one period late is still "a little".
+  schedule = dueAt(6000.0);
+  nextSwapTime(schedule, 7000.0, false);
+  EXPECT_EQ(schedule.deadline, 7000.0);
+}
+
+TEST(Sdl2PacingTest, AStallRestartsTheScheduleInsteadOfRushingToCatchUp) {
+  PacingSchedule schedule = dueAt(6000.0);
+  EXPECT_EQ(nextSwapTime(schedule, 9500.0, false), 9500.0);
+  EXPECT_EQ(schedule.deadline, 10500.0);
+  // The frames after the stall are paced again, one period apart.
+  EXPECT_EQ(nextSwapTime(schedule, 9600.0, false), 10500.0);
+}
+
+TEST(Sdl2PacingTest, OnlyADriverThatSyncsHasAnOnTimeWindowAroundTheDeadline) {
+  // 50 counts early (within a sixteenth of the period): with sync the swap
+  // is on time, goes at once and the schedule follows it.
+  PacingSchedule synced = dueAt(6000.0);
+  EXPECT_EQ(nextSwapTime(synced, 5950.0, true), 5950.0);
+  EXPECT_EQ(synced.deadline, 6950.0);
+  // 50 counts late: the same, in the other direction.
+  synced = dueAt(6000.0);
+  EXPECT_EQ(nextSwapTime(synced, 6050.0, true), 6050.0);
+  EXPECT_EQ(synced.deadline, 7050.0);
+  // Further out, a synced swap that came back early is still held back.
+  synced = dueAt(6000.0);
+  EXPECT_EQ(nextSwapTime(synced, 5900.0, true), 6000.0);
+  EXPECT_EQ(synced.deadline, 7000.0);
+  // Without sync the schedule alone sets the rate: 50 early waits.
+  PacingSchedule unsynced = dueAt(6000.0);
+  EXPECT_EQ(nextSwapTime(unsynced, 5950.0, false), 6000.0);
+  EXPECT_EQ(unsynced.deadline, 7000.0);
+}
+
+TEST(Sdl2PacingTest, NoPeriodMeansNoWaitAndThePeriodFollowsTheRequestedRate) {
+  PacingSchedule schedule = dueAt(0.0);
+  schedule.periodCounts = 0.0;
+  EXPECT_EQ(nextSwapTime(schedule, 100.0, false), 100.0);
+  EXPECT_EQ(nextSwapTime(schedule, 101.0, false), 101.0);
+  EXPECT_EQ(schedule.deadline, 0.0);
+
+  EXPECT_DOUBLE_EQ(pacingPeriod(60, 0, 1e9, false), 1e9 / 60);
+  EXPECT_DOUBLE_EQ(pacingPeriod(60, 75, 1e9, false), 1e9 / 60);  // the request, not the mode
+  EXPECT_DOUBLE_EQ(pacingPeriod(1, 75, 1e9, false), 1e9 / 75);   // 0 and 1 Hz: the mode's rate
+  EXPECT_EQ(pacingPeriod(0, 0, 1e9, false), 0.0);                // no known rate: not paced
+  EXPECT_EQ(pacingPeriod(60, 60, 1e9, true), 0.0);               // KESTRAVON_UNPACED
+}
+
+}  // namespace
+}  // namespace Kestravon
