@@ -4,17 +4,22 @@
 // swap to swap, and a scripted Escape ends the routine.
 //
 //   frame_bench_headless [--frames N] [--w W] [--soa S] [--save F PATH.png] [--no-console]
+//                        [--record-into DIR]
 //
 // Swaps do not read the frame back (the headless backend's present-images
 // control is off), but each still waits for the frame to finish rendering.
 // --save reads back measured frame F and writes it, to check the picture.
+// --record-into writes the session record and timing files into DIR (as
+// record.csv and timing.csv, which must not exist), to measure their cost.
 #include <GL/gl.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "library/frame/command_line.h"
 #include "library/parameters/parameter_console.h"
 #include "platform/headless/headless.h"
 #include "tools/stimulus_driver.h"
@@ -26,17 +31,21 @@ int main(int argc, char** argv) {
   // --no-console switches the console off for the measured frames (after
   // the keys have set w and SOA): the difference is what the console costs.
   bool console = true;
+  std::string commandLine;
   std::vector<char*> args;
   for (int i = 0; i < argc; ++i) {
     if (std::strcmp(argv[i], "--no-console") == 0) {
       console = false;
+    } else if (std::strcmp(argv[i], "--record-into") == 0 && i + 1 < argc) {
+      const std::string folder = argv[++i];
+      commandLine = joinCommandLine({"--record", folder + "/record.csv", "--timing", folder + "/timing.csv"});
     } else {
       args.push_back(argv[i]);
     }
   }
   bench::Options options;
   if (!bench::parseOptions(static_cast<int>(args.size()), args.data(), "frame_bench_headless", true, options)) {
-    std::fprintf(stderr, "       (and --no-console)\n");
+    std::fprintf(stderr, "       (and --no-console, --record-into DIR)\n");
     return 2;
   }
   const std::vector<int> keys = bench::consoleKeys(options);
@@ -72,9 +81,9 @@ int main(int argc, char** argv) {
       saved = hl::writePng(hl::frontImage(), options.savePath);
       hl::setPresentImages(false);
     }
-  });
-  std::printf("# frame_bench headless: stimulus_main, console %s, w=%d soa=%d, %d frames\n", console ? "on" : "off",
-              options.barWidth, options.soa, options.frames);
+  }, commandLine.c_str());
+  std::printf("# frame_bench headless: stimulus_main, console %s, w=%d soa=%d, %d frames%s\n", console ? "on" : "off",
+              options.barWidth, options.soa, options.frames, commandLine.empty() ? "" : ", recording");
   if (status != 0 || !settingsOk || timer.marked() != options.frames || !saved) {
     std::fprintf(stderr, "frame_bench_headless: run failed (status %d, settings %s, %d frames timed%s)\n", status,
                  settingsOk ? "ok" : "not reached", timer.marked(), saved ? "" : ", PNG not written");

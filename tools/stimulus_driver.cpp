@@ -18,7 +18,7 @@ constexpr int kOpeningFrames = 2;
 
 }  // namespace
 
-int runStimulus(int frames, const std::function<void(int frame)>& onFrame) {
+int runStimulus(int frames, const std::function<void(int frame)>& onFrame, const char* commandLine) {
   hl::reset();
   hl::setSwapHook([frames, &onFrame](int swap) {
     const int frame = swap - kOpeningFrames;
@@ -26,7 +26,7 @@ int runStimulus(int frames, const std::function<void(int frame)>& onFrame) {
     if (onFrame) onFrame(frame);
     if (frame == frames) hl::setKeyDown(platform::kVkEscape, true);
   });
-  const int status = startUp(nullptr, nullptr, "", 1, stimulus_main);
+  const int status = startUp(nullptr, nullptr, commandLine, 1, stimulus_main);
   hl::setSwapHook(nullptr);
   return status;
 }

@@ -16,7 +16,8 @@ namespace driver {
 // the blank opening frames, before frame 1 is drawn: the variables are
 // registered by then. After frame `frames` the Escape key goes down and the
 // routine ends through its own loop test. Returns start-up's status.
-int runStimulus(int frames, const std::function<void(int frame)>& onFrame);
+// commandLine: the program's options, as the entry function would pass them.
+int runStimulus(int frames, const std::function<void(int frame)>& onFrame, const char* commandLine = "");
 
 // The three below reach the routine's own variables: call them only while
 // the routine runs (from onFrame), never after runStimulus has returned.

@@ -6,7 +6,9 @@
 #include "library/canvas/gl.h"
 #include "library/canvas/overlay.h"
 #include "library/frame/application.h"
+#include "library/frame/session_record.h"
 #include "library/parameters/parameter_console.h"
+#include "library/parameters/starting_values.h"
 
 namespace Kestravon {
 
@@ -156,6 +158,8 @@ void Canvas::set(int w, int h, int depth, double rate) {
   refreshRate = rate;
   intervalLimit = 1000.0 / refreshRate + 1.0;
 
+  // Before the display is touched: a refused --set ends the program here.
+  applyStartingValues(application.options.settings);
   api = new APICanvasProperties();
   try {
     api->open(w, h, depth, rate);
@@ -165,6 +169,8 @@ void Canvas::set(int w, int h, int depth, double rate) {
     throw;
   }
   opened = true;
+  SessionRecord::canvasOpened(w, h, depth, rate);
+  recordStartingValues();
 
   if (currentCanvas == nullptr) {
     currentCanvas = this;
@@ -228,6 +234,7 @@ void Canvas::flip() {
   ParameterConsole::refresh();
   glFlush();
   api->swapBuffers();
+  SessionRecord::framePresented(intervalLimit, intervalOffset);
   if (frameAccounting) {
     Clock now;
     lastInterval = (now - lastFlip).milliseconds();

@@ -2,6 +2,7 @@
 // start-up created.
 #pragma once
 
+#include "library/frame/command_line.h"
 #include "platform/platform.h"
 
 namespace Kestravon {
@@ -14,6 +15,7 @@ struct Application {
   const char* className = nullptr;
   platform::WindowClass windowClass;
   platform::Window listenerWindow = nullptr;
+  SessionOptions options;  // read from commandLine by start-up
 };
 
 extern Application application;

@@ -13,9 +13,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
                             showCommand, stimulus_main);
 }
 #else
-int main(int, char**) {
+#include <string>
+#include <vector>
+
+#include "library/frame/command_line.h"
+
+int main(int argc, char** argv) {
   // SW_SHOWNORMAL: what a program started from a desktop receives.
   constexpr int kShowNormal = 1;
-  return Kestravon::startUp(nullptr, nullptr, "", kShowNormal, stimulus_main);
+  // One string, as Windows hands it over, so both read options alike.
+  static const std::string commandLine = Kestravon::joinCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  return Kestravon::startUp(nullptr, nullptr, commandLine.c_str(), kShowNormal, stimulus_main);
 }
 #endif

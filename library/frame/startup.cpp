@@ -1,8 +1,12 @@
 #include "library/frame/startup.h"
 
+#include <cstdio>
+#include <string>
+
 #include "library/frame/application.h"
 #include "library/frame/clock.h"
 #include "library/frame/keyboard.h"
+#include "library/frame/session_record.h"
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/variable_registry.h"
 
@@ -33,6 +37,24 @@ std::intptr_t listenerWindowProc(platform::Window window, std::uint32_t message,
 
 int startUp(platform::Instance instance, platform::Instance previousInstance, const char* commandLine,
             int showCommand, Routine routine) {
+  // The options, and the files they name, before anything touches the display.
+  std::string error;
+  if (!parseOptions(splitCommandLine(commandLine), application.options, error)) {
+    std::fprintf(stderr, "Kestravon: %s\n%s", error.c_str(), usageText());
+    return kUsageExitStatus;
+  }
+  if (application.options.help) {
+    std::fputs(usageText(), stdout);
+    return 0;
+  }
+  if (application.options.version) {
+    std::printf("Kestravon %s\n", kKestravonVersion);
+    return 0;
+  }
+  if (!SessionRecord::open(application.options, error)) {
+    std::fprintf(stderr, "Kestravon: %s\n", error.c_str());
+    return kUsageExitStatus;
+  }
   try {
     application.instance = instance;
     application.previousInstance = previousInstance;

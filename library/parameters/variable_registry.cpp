@@ -1,12 +1,16 @@
 #include "library/parameters/variable_registry.h"
 
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "library/canvas/canvas.h"
+#include "library/frame/session_record.h"
 #include "library/parameters/parameter_console.h"
+#include "library/parameters/starting_values.h"
 
 namespace Kestravon {
 
@@ -42,6 +46,48 @@ bool candidate(int value, int step, bool up, int& out) {
 bool candidate(double value, double step, bool up, double& out) {
   out = up ? value + step : value - step;
   return true;
+}
+
+// Shortest text that reads back to the same value (no locale involved).
+int format(int value, char* buffer, int size) {
+  const auto result = std::to_chars(buffer, buffer + size - 1, value);
+  *result.ptr = '\0';
+  return static_cast<int>(result.ptr - buffer);
+}
+
+int format(double value, char* buffer, int size) {
+  const auto result = std::to_chars(buffer, buffer + size - 1, value);
+  *result.ptr = '\0';
+  return static_cast<int>(result.ptr - buffer);
+}
+
+// The whole text as a number of the variable's type.
+bool parse(const std::string& text, int& out) {
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, out);
+  return result.ec == std::errc() && result.ptr == end;
+}
+
+bool parse(const std::string& text, double& out) {
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, out);
+  return result.ec == std::errc() && result.ptr == end && std::isfinite(out);
+}
+
+// "3 <= Bar Width <= 10", with < for an open end and no side for an infinite one.
+std::string describeRange(const Range& range, const std::string& label) {
+  char number[32];
+  std::string text;
+  if (range.lower.kind == Finite) {
+    format(range.lower.value, number, sizeof number);
+    text += std::string(number) + (range.lower.closure == Closed ? " <= " : " < ");
+  }
+  text += label;
+  if (range.upper.kind == Finite) {
+    format(range.upper.value, number, sizeof number);
+    text += std::string(range.upper.closure == Closed ? " <= " : " < ") + number;
+  }
+  return text;
 }
 
 }  // namespace
@@ -90,7 +136,34 @@ template <typename T>
 void VariableMonitor_Holder_Instance<T>::stepBy(T step, bool up) {
   T next;
   if (!candidate(*variable, step, up, next)) return;
-  if (range.includes(static_cast<double>(next))) *variable = next;
+  if (!range.includes(static_cast<double>(next))) return;
+  const bool changed = next != *variable;
+  *variable = next;
+  if (changed && SessionRecord::active()) {
+    char value[32];
+    formatValue(value, sizeof value);
+    SessionRecord::valueChanged(label, value);
+  }
+}
+
+template <typename T>
+int VariableMonitor_Holder_Instance<T>::formatValue(char* buffer, int size) const {
+  return format(*variable, buffer, size);
+}
+
+template <typename T>
+bool VariableMonitor_Holder_Instance<T>::setFromText(const std::string& text, std::string& error) {
+  T value;
+  if (!parse(text, value)) {
+    error = "\"" + text + "\" is not " + (std::is_same<T, int>::value ? "a whole number" : "a number");
+    return false;
+  }
+  if (!range.includes(static_cast<double>(value))) {
+    error = text + " is outside the range " + describeRange(range, label);
+    return false;
+  }
+  *variable = value;
+  return true;
 }
 
 template <typename T>
@@ -152,6 +225,7 @@ void VariableRegistry::setPlainStep(void* identifier, double step) {
 void VariableRegistry::clear() {
   holders().clear();
   ParameterConsole::selectNone();
+  resetStartingValues();
 }
 
 // ---- registration ----------------------------------------------------------

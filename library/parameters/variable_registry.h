@@ -20,6 +20,15 @@ class VariableMonitor_Holder {
   virtual void setPlainStep(double step) = 0;
   virtual void decrement(bool shift) = 0;
   virtual void increment(bool shift) = 0;
+
+  // For the session record and --set; the console uses none of them.
+  virtual const std::string& labelText() const = 0;
+  // The value as the shortest text that reads back exactly, written into
+  // `buffer` (at least 32 bytes) with its terminating zero; its length.
+  virtual int formatValue(char* buffer, int size) const = 0;
+  // Sets the value from text, as the variable's type reads it; false with
+  // `error` set when the text is no such number or lies outside the range.
+  virtual bool setFromText(const std::string& text, std::string& error) = 0;
 };
 
 template <typename T>
@@ -35,6 +44,9 @@ class VariableMonitor_Holder_Instance : public VariableMonitor_Holder {
   void setPlainStep(double step) override;
   void decrement(bool shift) override;
   void increment(bool shift) override;
+  const std::string& labelText() const override { return label; }
+  int formatValue(char* buffer, int size) const override;
+  bool setFromText(const std::string& text, std::string& error) override;
 
   T* variable;
   T shiftStep;

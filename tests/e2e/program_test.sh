@@ -3,7 +3,9 @@
 # the fixation mark, the two rows of bars and the console, answers the
 # arrow keys, ends with status 128 on Escape; on a display that cannot
 # take 1024x768, one without GLX, or with no display at all, it fails with
-# status 15 and its documented text, leaving the screen as it was.
+# status 15 and its documented text, leaving the screen as it was. With
+# --record and --timing it writes both files and the summary; an existing
+# file or a mistyped option ends it with status 2 before any window.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
@@ -21,6 +23,40 @@ start_xvfb 1024x768x24 || exit 1
 "$program" 2>"$work/stderr" &
 pid=$!
 check_stimulus_session $pid
+
+# --- the session record: options, files, summary --------------------------------
+"$program" --record "$work/record.csv" --timing "$work/timing.csv" --set "Bar Width=8" 2>"$work/stderr" &
+pid=$!
+if wait_for_window "Kestravon Main Window"; then
+  xdotool windowfocus --sync "$(window_id "Kestravon Main Window")" 2>/dev/null
+  sleep 1
+  xdotool key Down
+  sleep 0.3
+  xdotool key Right
+  sleep 1
+  xdotool key Escape
+fi
+wait_pid $pid 10
+expect_status "recorded session" 128
+grep -q '^0,0\.000,Bar Width,8$' "$work/record.csv" && pass "record: --set gave Bar Width 8" ||
+  fail "record: $(cat "$work/record.csv")"
+grep -Eq '^[0-9]+,[0-9]+\.[0-9]{3},Bar Width,9$' "$work/record.csv" && pass "record: Right made it 9" ||
+  fail "record: no change row: $(cat "$work/record.csv")"
+grep -q '^# swaps paced to the refresh period' "$work/timing.csv" && pass "timing: pacing stated" ||
+  fail "timing: $(head -6 "$work/timing.csv")"
+rows=$(grep -Ec '^[0-9]+,' "$work/timing.csv")
+summary=$(grep '^Kestravon: .* frames presented' "$work/stderr")
+[ "$rows" -gt 60 ] && echo "$summary" | grep -q "^Kestravon: $rows frames presented" &&
+  pass "timing: $rows frames, as the summary says: $summary" || fail "timing rows $rows; standard error: $(cat "$work/stderr")"
+"$program" --record "$work/record.csv" 2>"$work/stderr"
+STATUS=$?
+expect_status "an existing record file" 2
+grep -q "never overwritten" "$work/stderr" && pass "existing file refused" || fail "existing file: $(cat "$work/stderr")"
+"$program" --recrod "$work/other.csv" 2>"$work/stderr"
+STATUS=$?
+expect_status "a mistyped option" 2
+grep -q 'unknown option "--recrod"' "$work/stderr" && grep -q '^usage:' "$work/stderr" &&
+  pass "mistyped option: named, with the usage" || fail "mistyped option: $(cat "$work/stderr")"
 stop_xvfb
 
 # --- a display that cannot take 1024x768 -----------------------------------

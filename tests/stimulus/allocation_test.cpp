@@ -1,5 +1,5 @@
 // No heap allocation in the frame loop: the real stimulus, console and
-// timing overlay on, runs on the headless backend while this executable's own global operator new
+// timing overlay on (and then the session record and timing files too), runs on the headless backend while this executable's own global operator new
 // counts every allocation made on the routine's thread between the swap
 // of frame 10 and the swap of frame 1010. Keys are pressed in that window,
 // so stepping, selecting and drawing new values (ints and doubles) are all
@@ -7,12 +7,17 @@
 // so only the library and the routine can allocate there.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <new>
 #include <string>
 
 #include "library/canvas/canvas.h"
+#include "library/frame/session_record.h"
 #include "platform/headless/headless.h"
 #include "tools/stimulus_driver.h"
 
@@ -90,7 +95,8 @@ TEST(AllocationTest, TheCounterSeesAllocationsOnThisThread) {
   EXPECT_EQ(counted, 3) << "operator new, the string object and its characters";
 }
 
-TEST(AllocationTest, StartUpAllocatesButNoFrameWithConsoleAndOverlayDoes) {
+// Runs the stimulus with these options and checks that no counted frame allocates.
+void expectNoFrameAllocates(const std::string& commandLine) {
   // Key presses during the counted frames, one every few frames, each taken
   // within the frame after it is queued. Path-length Ratio starts selected.
   struct Press {
@@ -147,7 +153,7 @@ TEST(AllocationTest, StartUpAllocatesButNoFrameWithConsoleAndOverlayDoes) {
   };
   counted = 0;
   counting = true;  // start-up: among others, registration makes the holders
-  const int status = driver::runStimulus(kLastCounted, onFrame);
+  const int status = driver::runStimulus(kLastCounted, onFrame, commandLine.c_str());
   counting = false;
 
   EXPECT_EQ(status, 0);
@@ -159,6 +165,30 @@ TEST(AllocationTest, StartUpAllocatesButNoFrameWithConsoleAndOverlayDoes) {
   EXPECT_EQ(soa, 3);
   EXPECT_NEAR(green, 0.85, 1e-9);
   EXPECT_GE(flipCount, kLastCounted) << "the overlay's counters were drawn as they changed";
+}
+
+TEST(AllocationTest, StartUpAllocatesButNoFrameWithConsoleAndOverlayDoes) { expectNoFrameAllocates(""); }
+
+TEST(AllocationTest, NorWithTheSessionRecordAndTimingOn) {
+  char folder[] = "/tmp/kestravon-allocation-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string record = std::string(folder) + "/record.csv";
+  const std::string timing = std::string(folder) + "/timing.csv";
+  expectNoFrameAllocates("--record " + record + " --timing " + timing);
+  SessionRecord::finish();  // flushed and closed, as at exit
+  std::ifstream records(record);
+  std::ifstream timings(timing);
+  std::string line;
+  int changes = 0;
+  int frames = 0;
+  while (std::getline(records, line)) changes += line.rfind("0,", 0) != 0 && line[0] != '#' && line[0] != 'f';
+  while (std::getline(timings, line)) frames += line[0] != '#' && line[0] != 'f';
+  EXPECT_EQ(changes, 7) << "every press that changed a value was written (Up and Down change none)";
+  EXPECT_EQ(frames, kLastCounted + 2) << "a row for every presented frame";
+  if (HasFailure()) return;
+  std::remove(record.c_str());
+  std::remove(timing.c_str());
+  rmdir(folder);
 }
 
 }  // namespace

@@ -1,0 +1,145 @@
+#include "library/frame/command_line.h"
+
+#include <cstring>
+
+namespace Kestravon {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+std::vector<std::string> splitCommandLine(const char* commandLine) {
+  std::vector<std::string> arguments;
+  if (commandLine == nullptr) return arguments;
+  const char* p = commandLine;
+  for (;;) {
+    while (isBlank(*p)) ++p;
+    if (*p == '\0') break;
+    std::string argument;
+    bool quoted = false;
+    while (*p != '\0' && (quoted || !isBlank(*p))) {
+      if (*p == '\\') {
+        std::size_t slashes = 0;
+        while (*p == '\\') {
+          ++slashes;
+          ++p;
+        }
+        if (*p == '"') {
+          argument.append(slashes / 2, '\\');
+          if (slashes % 2 == 1) {
+            argument += '"';
+            ++p;
+          }
+        } else {
+          argument.append(slashes, '\\');
+        }
+      } else if (*p == '"') {
+        // Inside quotes, "" is a literal quote (as the C runtime reads it).
+        if (quoted && p[1] == '"') {
+          argument += '"';
+          p += 2;
+        } else {
+          quoted = !quoted;
+          ++p;
+        }
+      } else {
+        argument += *p++;
+      }
+    }
+    arguments.push_back(argument);
+  }
+  return arguments;
+}
+
+std::string joinCommandLine(const std::vector<std::string>& arguments) {
+  std::string line;
+  for (const std::string& argument : arguments) {
+    if (!line.empty()) line += ' ';
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) {
+      line += argument;  // backslashes not before a quote stand as they are
+      continue;
+    }
+    line += '"';
+    std::size_t slashes = 0;
+    for (char c : argument) {
+      if (c == '\\') {
+        ++slashes;
+        continue;
+      }
+      if (c == '"') {
+        line.append(slashes * 2 + 1, '\\');
+      } else {
+        line.append(slashes, '\\');
+      }
+      slashes = 0;
+      line += c;
+    }
+    line.append(slashes * 2, '\\');  // before the closing quote
+    line += '"';
+  }
+  return line;
+}
+
+bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& options, std::string& error) {
+  options = SessionOptions();
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& option = arguments[i];
+    if (option == "--help" || option == "-h") {
+      options.help = true;
+      continue;
+    }
+    if (option == "--version") {
+      options.version = true;
+      continue;
+    }
+    std::string* target = nullptr;
+    if (option == "--record") {
+      target = &options.recordPath;
+    } else if (option == "--timing") {
+      target = &options.timingPath;
+    } else if (option != "--set") {
+      error = "unknown option \"" + option + "\"";
+      return false;
+    }
+    if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
+      error = option + " needs a value";
+      return false;
+    }
+    const std::string& value = arguments[++i];
+    if (target == nullptr) {
+      if (value.find('=') == std::string::npos || value[0] == '=') {
+        error = "--set needs \"Label=value\", not \"" + value + "\"";
+        return false;
+      }
+      options.settings.push_back(value);
+    } else if (!target->empty()) {
+      error = option + " given twice";
+      return false;
+    } else {
+      *target = value;
+    }
+  }
+  if (!options.recordPath.empty() && options.recordPath == options.timingPath) {
+    error = "--record and --timing name the same file";
+    return false;
+  }
+  return true;
+}
+
+const char* usageText() {
+  return "usage: stimulus [--record FILE] [--timing FILE] [--set \"Label=value\"]... [--help] [--version]\n"
+         "\n"
+         "With no options the program shows the stimulus and records nothing.\n"
+         "  --record FILE          write every variable's starting value and every change the\n"
+         "                         console makes, with its frame and time, to a new CSV file\n"
+         "  --timing FILE          write every presented frame's interval and missed refresh\n"
+         "                         periods to a new CSV file\n"
+         "  --set \"Label=value\"    start the variable with this label at this value (repeatable)\n"
+         "  --help                 show this text\n"
+         "  --version              show the version\n"
+         "Files that already exist are never overwritten.\n";
+}
+
+}  // namespace Kestravon

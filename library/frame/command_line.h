@@ -1,0 +1,42 @@
+// The program's command line: the options start-up reads before the
+// routine runs. One syntax everywhere: Windows hands the program one
+// string, POSIX systems an argument vector, which the entry function joins
+// into such a string with Windows' quoting so that start-up splits both
+// the same way.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace Kestravon {
+
+struct SessionOptions {
+  std::string recordPath;              // --record FILE: the variables and every change
+  std::string timingPath;              // --timing FILE: every presented frame's interval
+  std::vector<std::string> settings;   // --set "Label=value", in the order given
+  bool help = false;
+  bool version = false;
+
+  bool recording() const { return !recordPath.empty() || !timingPath.empty(); }
+};
+
+// Splits a command line as Windows programs do: blanks separate arguments,
+// double quotes group, 2n backslashes before a quote give n and the quote
+// acts, 2n+1 give n and a literal quote, other backslashes stand as they are.
+std::vector<std::string> splitCommandLine(const char* commandLine);
+
+// The inverse: quotes every argument that needs it, so that
+// splitCommandLine gives the arguments back unchanged.
+std::string joinCommandLine(const std::vector<std::string>& arguments);
+
+// Reads the options; false with `error` set for an unknown option, a
+// missing or empty value, or a file option given twice.
+bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& options, std::string& error);
+
+// What --help prints.
+const char* usageText();
+
+constexpr int kUsageExitStatus = 2;
+constexpr const char* kKestravonVersion = "0.1";
+
+}  // namespace Kestravon

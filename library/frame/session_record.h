@@ -1,0 +1,52 @@
+// The session record: what was shown and how well it was timed, in plain
+// CSV files an experimenter asked for on the command line (--record,
+// --timing). Files are created new (an existing one is never overwritten),
+// written line by line from fixed buffers (the frame loop allocates
+// nothing), each change flushed at once and the timing rows at least once
+// a second, so an abrupt end loses at most the last second of timing and
+// no change. A write that fails is reported at once and at the end, and
+// the process then ends with status 3; the stimulus runs on.
+//
+// Frame numbers count the canvas's presented frames from 1 (the two blank
+// opening frames included); times are milliseconds since the first
+// presented frame, from the performance counter.
+#pragma once
+
+#include <string>
+
+#include "library/frame/command_line.h"
+
+namespace Kestravon {
+
+class SessionRecord {
+ public:
+  // Creates the files the options name and arranges the summary and the
+  // final flush at process exit. False, with `error` naming the file and
+  // why, when one cannot be created; nothing is left behind then.
+  static bool open(const SessionOptions& options, std::string& error);
+  static bool active();
+
+  // A canvas has opened: the display lines and the column headers (the
+  // first time). Asked: the mode the canvas asked for.
+  static void canvasOpened(int width, int height, int bitsPerPixel, double refreshRate);
+  // A frame was presented (called after every swap). intervalLimit and
+  // intervalOffset are the canvas's accounting rule for missed periods.
+  static void framePresented(double intervalLimit, double intervalOffset);
+  // A variable's value: its starting value (frame 0), or a change the
+  // console made, which takes effect on the next frame the routine draws.
+  static void startingValue(const std::string& label, const char* value);
+  static void valueChanged(const std::string& label, const char* value);
+
+  // Flushes both files, writes the summary line to standard error and,
+  // after a failed write, ends the process with status 3. Runs at exit.
+  static void finish();
+  // Closes everything without a summary (tests).
+  static void discard();
+  // The session ends before it began (a refused --set): removes the files
+  // this run created, without a summary.
+  static void abandon();
+};
+
+constexpr int kRecordWriteFailedExitStatus = 3;
+
+}  // namespace Kestravon

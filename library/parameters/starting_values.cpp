@@ -1,0 +1,69 @@
+#include "library/parameters/starting_values.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "library/frame/command_line.h"
+#include "library/frame/session_record.h"
+#include "library/parameters/variable_registry.h"
+
+namespace Kestravon {
+
+namespace {
+
+bool applied = false;
+bool recorded = false;
+
+VariableMonitor_Holder* holderLabelled(const std::string& label) {
+  for (VariableMonitor_Holder* holder : VariableRegistry::holders()) {
+    if (holder->labelText() == label) return holder;
+  }
+  return nullptr;
+}
+
+[[noreturn]] void refuse(const std::string& setting, const std::string& why) {
+  SessionRecord::abandon();  // so that the corrected command line can create them again
+  std::fprintf(stderr, "Kestravon: --set \"%s\": %s\n", setting.c_str(), why.c_str());
+  std::fflush(stderr);
+  std::exit(kUsageExitStatus);
+}
+
+}  // namespace
+
+void applyStartingValues(const std::vector<std::string>& settings) {
+  if (applied) return;
+  applied = true;
+  for (const std::string& setting : settings) {
+    const std::size_t equals = setting.find('=');
+    const std::string label = setting.substr(0, equals);
+    const std::string value = equals == std::string::npos ? std::string() : setting.substr(equals + 1);
+    VariableMonitor_Holder* holder = holderLabelled(label);
+    if (holder == nullptr) {
+      std::string labels;
+      for (VariableMonitor_Holder* h : VariableRegistry::holders()) {
+        labels += (labels.empty() ? "\"" : ", \"") + h->labelText() + "\"";
+      }
+      refuse(setting, "no variable is labelled \"" + label + "\"; the labels are " +
+                          (labels.empty() ? std::string("(none registered)") : labels));
+    }
+    std::string error;
+    if (!holder->setFromText(value, error)) refuse(setting, error);
+  }
+}
+
+void recordStartingValues() {
+  if (recorded || !SessionRecord::active()) return;
+  recorded = true;
+  for (VariableMonitor_Holder* holder : VariableRegistry::holders()) {
+    char value[32];
+    holder->formatValue(value, sizeof value);
+    SessionRecord::startingValue(holder->labelText(), value);
+  }
+}
+
+void resetStartingValues() {
+  applied = false;
+  recorded = false;
+}
+
+}  // namespace Kestravon

@@ -1,0 +1,200 @@
+// The program's options and the session record, on the real stimulus
+// (headless): what the files hold, what is refused before the display is
+// touched, and what a failed write does to the exit status.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "library/frame/command_line.h"
+#include "library/frame/session_record.h"
+#include "platform/headless/headless.h"
+#include "tools/stimulus_driver.h"
+
+namespace Kestravon {
+namespace {
+
+namespace hl = platform::headless;
+
+TEST(CommandLineTest, JoinedArgumentsSplitBackUnchangedAsWindowsReadsThem) {
+  const std::vector<std::string> arguments = {"--set", "Bar Width=8", "", "a\"b", "C:\\dir with space\\",
+                                              "\\\\server\\share", "tab\there", "end\\\\\""};
+  EXPECT_EQ(splitCommandLine(joinCommandLine(arguments).c_str()), arguments);
+  // As a Windows shortcut or console would write them.
+  EXPECT_EQ(splitCommandLine("  --record \"C:\\My Data\\s1.csv\"\t--set Bar\" Width=8\" \"a\\\"b\" \\\\x"),
+            (std::vector<std::string>{"--record", "C:\\My Data\\s1.csv", "--set", "Bar Width=8", "a\"b", "\\\\x"}));
+}
+
+TEST(CommandLineTest, MistakesAreRefusedWithWhatWasWrong) {
+  SessionOptions options;
+  std::string error;
+  const struct {
+    std::vector<std::string> arguments;
+    const char* says;
+  } mistakes[] = {
+      {{"--recrod", "a.csv"}, "unknown option \"--recrod\""},
+      {{"--timing"}, "--timing needs a value"},
+      {{"--record", ""}, "--record needs a value"},
+      {{"--set", "Bar Width"}, "--set needs \"Label=value\""},
+      {{"--record", "a", "--record", "b"}, "--record given twice"},
+      {{"--record", "same.csv", "--timing", "same.csv"}, "name the same file"},
+  };
+  for (const auto& mistake : mistakes) {
+    EXPECT_FALSE(parseOptions(mistake.arguments, options, error));
+    EXPECT_NE(error.find(mistake.says), std::string::npos) << error;
+  }
+  ASSERT_TRUE(parseOptions({"--set", "SOA=3", "--timing", "t.csv", "--set", "Bar Width=8"}, options, error));
+  EXPECT_EQ(options.settings, (std::vector<std::string>{"SOA=3", "Bar Width=8"}));
+  EXPECT_EQ(options.timingPath, "t.csv");
+  EXPECT_TRUE(options.recordPath.empty());
+}
+
+class SessionRecordTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/kestravon-session-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+    record_ = folder_ + "/record.csv";
+    timing_ = folder_ + "/timing.csv";
+  }
+  void TearDown() override {
+    SessionRecord::discard();
+    if (HasFailure()) return;  // kept for a look
+    std::remove(record_.c_str());
+    std::remove(timing_.c_str());
+    if (!HasFailure()) rmdir(folder_.c_str());
+  }
+
+  static std::vector<std::string> rows(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+      if (!line.empty() && line[0] != '#') lines.push_back(line);
+    }
+    return lines;
+  }
+  static bool exists(const std::string& path) { return std::ifstream(path).good(); }
+  static bool displayTouched() {
+    for (const std::string& call : hl::state().log) {
+      if (call.rfind("changeDisplayMode", 0) == 0) return true;
+    }
+    return false;
+  }
+
+  std::string folder_, record_, timing_;
+};
+
+TEST_F(SessionRecordTest, StartingValuesChangesAndEveryFrameAreWritten) {
+  const std::int64_t period = 10000000 / 60;  // the backend's counter runs at 10 MHz
+  int firstSwapWithNine = 0;
+  const int status = driver::runStimulus(
+      40,
+      [&](int frame) {
+        if (frame == 0) hl::setTicksPerSwap(period);
+        if (frame == 5) {
+          hl::pushKeyDown(platform::kVkDown);
+          hl::pushKeyUp(platform::kVkDown);
+          hl::pushKeyDown(platform::kVkRight);
+          hl::pushKeyUp(platform::kVkRight);
+        }
+        if (frame == 20) hl::advanceCounter(3 * period);  // a stall: frame 22 comes 4 periods after 21
+        // The value a frame draws is the one set by the time the frame before it was presented.
+        if (firstSwapWithNine == 0 && driver::variableValue("Bar Width") == 9) firstSwapWithNine = frame + 2;
+      },
+      ("--record " + record_ + " --timing " + timing_ + " --set \"Bar Width=8\" --set \"Green luminance=0.35\"")
+          .c_str());
+  ASSERT_EQ(status, 0);
+  ::testing::internal::CaptureStderr();
+  SessionRecord::finish();
+  const std::string summary = ::testing::internal::GetCapturedStderr();
+
+  const std::vector<std::string> records = rows(record_);
+  ASSERT_EQ(records.size(), 8u);
+  EXPECT_EQ(records[0], "frame,time_ms,label,value");
+  EXPECT_EQ(records[2], "0,0.000,Bar Width,8") << "--set gives the starting value";
+  EXPECT_EQ(records[6], "0,0.000,Green luminance,0.35");
+  ASSERT_GT(firstSwapWithNine, 0);
+  std::ostringstream change;
+  change << firstSwapWithNine + 1 << ",";
+  EXPECT_EQ(records[7].rfind(change.str(), 0), 0u) << records[7] << ": the first frame drawn with 9";
+  EXPECT_NE(records[7].find(",Bar Width,9"), std::string::npos) << records[7];
+
+  const std::vector<std::string> timings = rows(timing_);
+  ASSERT_EQ(timings.size(), 43u) << "the header and a row for each of the 42 frames presented";
+  EXPECT_EQ(timings[1], "1,,0");
+  EXPECT_EQ(timings[4], "4,16.667,0");
+  // The stall is in the counter before frame 22's time is read (the hook runs inside its swap).
+  EXPECT_EQ(timings[22], "22,66.666,3") << "(66.666 + 0.1) / 17.667 periods missed, truncated";
+  EXPECT_EQ(summary, "Kestravon: 42 frames presented, 3 refresh periods missed, interval mean 17.480 ms, SD 8.293 ms\n");
+}
+
+TEST_F(SessionRecordTest, AnExistingFileIsNeverOverwrittenAndNothingIsTouched) {
+  { std::ofstream(timing_) << "yesterday's session\n"; }
+  ::testing::internal::CaptureStderr();
+  const int status = driver::runStimulus(5, nullptr, ("--record " + record_ + " --timing " + timing_).c_str());
+  const std::string error = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, 2);
+  EXPECT_NE(error.find("\"" + timing_ + "\""), std::string::npos) << error;
+  EXPECT_NE(error.find("never overwritten"), std::string::npos) << error;
+  std::ifstream kept(timing_);
+  std::string line;
+  std::getline(kept, line);
+  EXPECT_EQ(line, "yesterday's session");
+  EXPECT_FALSE(exists(record_)) << "the record file this run had created is removed again";
+  EXPECT_FALSE(displayTouched());
+  EXPECT_TRUE(hl::state().log.empty()) << "not even a window class";
+}
+
+TEST_F(SessionRecordTest, ARefusedStartingValueEndsWithStatus2BeforeTheModeChanges) {
+  const std::string files = "--timing " + timing_ + " ";
+  EXPECT_EXIT(driver::runStimulus(5, nullptr, (files + "--set \"Bar Width=12\"").c_str()),
+              ::testing::ExitedWithCode(2), "--set \"Bar Width=12\": 12 is outside the range 3 <= Bar Width <= 10");
+  EXPECT_EXIT(driver::runStimulus(5, nullptr, (files + "--set \"Bar Width=6.5\"").c_str()),
+              ::testing::ExitedWithCode(2), "\"6.5\" is not a whole number");
+  EXPECT_EXIT(driver::runStimulus(5, nullptr, (files + "--set \"Bar width=6\"").c_str()), ::testing::ExitedWithCode(2),
+              "no variable is labelled \"Bar width\"; the labels are \"Path-length Ratio\", \"Bar Width\", \"SOA\"");
+  EXPECT_FALSE(exists(timing_)) << "the refused run leaves no file behind";
+  // In the child the mode never changed: it exits from inside the canvas,
+  // before the first platform call of opening.
+  EXPECT_EXIT(
+      {
+        driver::runStimulus(5, nullptr, (files + "--set \"SOA=0\"").c_str());
+      },
+      ::testing::ExitedWithCode(2), "SOA=0");
+}
+
+// Runs 600 frames with the writes failing as on a full disk (a file-size
+// limit), reports how the routine ended, and exits with its status.
+void runWithWritesFailing(const std::string& timing) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  const rlimit limit{4096, 4096};
+  setrlimit(RLIMIT_FSIZE, &limit);
+  int framesAfter = 0;
+  const auto onFrame = [&framesAfter](int frame) {
+    if (frame == 0) hl::setTicksPerSwap(10000000 / 60);  // a flush every second
+    framesAfter = frame;
+  };
+  const int status = driver::runStimulus(600, onFrame, ("--timing " + timing).c_str());
+  std::fprintf(stderr, "routine returned %d after %d frames\n", status, framesAfter);
+  std::exit(status);
+}
+
+TEST_F(SessionRecordTest, AFailedWriteIsReportedAtOnceTheStimulusRunsOnAndTheStatusIs3) {
+  // The child renders: a fresh process, not a fork of one whose GL threads may hold locks.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(runWithWritesFailing(timing_), ::testing::ExitedWithCode(3),
+              "writing the timing file .* failed: File too large; the rows after that are lost.*"
+              "routine returned 0 after 600 frames.*"
+              "Kestravon: 602 frames presented.*"
+              "writing the timing file");
+}
+
+}  // namespace
+}  // namespace Kestravon
