@@ -6,7 +6,7 @@ BUILD_SANITIZE ?= build-sanitize
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: run test test-sanitize build build-sanitize setup clean bench
+.PHONY: run test test-sanitize build build-sanitize setup clean bench package
 
 setup:
 	./scripts/setup.sh
@@ -30,6 +30,10 @@ build-sanitize: setup
 test-sanitize: build-sanitize
 	cd $(BUILD_SANITIZE) && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ctest --output-on-failure -j $(JOBS)
+
+# The Debian package (program, library, headers, CMake package) in $(BUILD).
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # Frame-cost and pacing figures (bench/README.md); best on an idle machine.
 bench: build

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "library/canvas/shapes.h"
-#include "library/frame/clock.h"
-#include "platform/platform.h"
+#include "shapes.h"
+#include "../frame/clock.h"
+#include "../../platform/platform.h"
 
 namespace Kestravon {
 

@@ -14,7 +14,7 @@
 
 #include <string>
 
-#include "library/frame/command_line.h"
+#include "command_line.h"
 
 namespace Kestravon {
 

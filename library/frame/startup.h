@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "../../platform/platform.h"
 
 namespace Kestravon {
 

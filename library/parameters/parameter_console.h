@@ -2,8 +2,8 @@
 // corner; Up/Down select a row, Left/Right step it, Shift picks the other step.
 #pragma once
 
-#include "library/canvas/shapes.h"
-#include "library/parameters/variable_registry.h"
+#include "../canvas/shapes.h"
+#include "variable_registry.h"
 
 namespace Kestravon {
 

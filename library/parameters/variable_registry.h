@@ -5,7 +5,7 @@
 #include <list>
 #include <string>
 
-#include "library/parameters/range.h"
+#include "range.h"
 
 namespace Kestravon {
 

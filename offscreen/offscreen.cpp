@@ -1,0 +1,72 @@
+#include "offscreen/offscreen.h"
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace Kestravon {
+namespace offscreen {
+
+namespace hl = platform::headless;
+
+namespace {
+
+constexpr std::int64_t kTicksPerSecond = 10000000;  // the headless counter's default rate
+double framePeriodMs = 1000.0 / 60.0;
+
+int virtualKeyOf(KeyCode key) {
+  if (key < 0 || key >= Keyboard::kTableSize) return 0;
+  // The key map is filled at start-up; before it, every entry is 0.
+  return Keyboard::keyMap[key];
+}
+
+}  // namespace
+
+int run(int frames, const std::function<void(int frame)>& onFrame, const std::string& commandLine,
+        void (*routine)()) {
+  hl::reset();
+  hl::setTicksPerSwap(std::llround(framePeriodMs * kTicksPerSecond / 1000.0));
+  hl::setSwapHook([frames, &onFrame](int swap) {
+    if (onFrame) onFrame(swap);
+    if (swap == frames) hl::setKeyDown(platform::kVkEscape, true);
+  });
+  const int status = startUp(nullptr, nullptr, commandLine.c_str(), 1, routine);
+  hl::setSwapHook(nullptr);
+  return status;
+}
+
+void pressKey(KeyCode key) {
+  const int vk = virtualKeyOf(key);
+  if (vk == 0) return;
+  hl::pushKeyDown(vk);
+  hl::pushKeyUp(vk);
+}
+
+void holdKey(KeyCode key, bool down) {
+  const int vk = virtualKeyOf(key);
+  if (vk == 0) return;
+  if (down) {
+    hl::pushKeyDown(vk);
+  } else {
+    hl::pushKeyUp(vk);
+  }
+}
+
+Image frame() { return hl::frontImage(); }
+
+bool savePng(const Image& image, const std::string& path) { return hl::writePng(image, path); }
+
+double variable(const std::string& label) {
+  for (VariableMonitor_Holder* holder : VariableRegistry::holders()) {
+    if (holder->labelText() != label) continue;
+    char text[32];
+    holder->formatValue(text, sizeof text);
+    return std::strtod(text, nullptr);
+  }
+  return std::numeric_limits<double>::quiet_NaN();
+}
+
+void setFramePeriod(double milliseconds) { framePeriodMs = milliseconds; }
+
+}  // namespace offscreen
+}  // namespace Kestravon
