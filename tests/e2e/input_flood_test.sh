@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # A fast mouse never delays or loses a key. Under Xvfb, the real program:
 #   10 s of pointer motion at 1000 Hz, then Escape: the program ends within
-#   0.25 s (pending motion is one message, not ten thousand);
+#   0.25 s (pending motion is one message, not ten thousand; a build that
+#   takes longer to exit at all may take 0.1 s more than it does without
+#   motion);
 #   pointer motion with Down and three Rights pressed during it: the
 #   console steps exactly three times (bars 9 pixels wide, 32 a row);
 #   Alt+Escape, a system key, is not the pump's Escape exit (128): the
@@ -10,6 +12,7 @@
 #   input_flood_test.sh STIMULUS POINTER_FLOOD PNG_PROBE
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/e2e/lib.sh
 . "$here/lib.sh"
 program=$1
 flood=$2
@@ -32,21 +35,36 @@ start_program() {
   sleep 0.5
 }
 
-# --- Escape after a flood of motion ---------------------------------------------
+# escape_ms: presses Escape and prints how long the program took to end,
+# from the moment the key went out (xdotool returns once it is sent; its
+# own start-up is not the program's).
+escape_ms() {
+  local start
+  xdotool key Escape
+  start=$(date +%s%N)
+  for _ in $(seq 1000); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.005
+  done
+  echo $((($(date +%s%N) - start) / 1000000))
+}
+
+# --- Escape without motion, then after a flood of motion --------------------------
+# The first gives what ending takes this build on this machine (a sanitizer
+# build takes longer to exit): a flood may add at most 0.1 s to it, and the
+# whole must stay within 0.25 s unless ending alone takes longer.
+start_program
+baseline_ms=$(escape_ms)
+wait_pid "$pid" 10
 start_program
 "$flood" 1000 10 >"$work/flood.out" || fail "pointer flood: $(cat "$work/flood.out")"
 kill -0 "$pid" 2>/dev/null && pass "running after $(cat "$work/flood.out")" || fail "ended during the flood"
-start=$(date +%s%N)
-xdotool key Escape
-for _ in $(seq 1000); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.005
-done
-elapsed_ms=$((($(date +%s%N) - start) / 1000000))
+elapsed_ms=$(escape_ms)
 wait_pid "$pid" 10
 expect_status "Escape after the flood" 128
-echo "Escape took $elapsed_ms ms after 10 s of motion at 1000 Hz"
-[ "$elapsed_ms" -le 250 ] && pass "ended within 0.25 s" || fail "ended $elapsed_ms ms after Escape"
+limit_ms=$((baseline_ms + 100 > 250 ? baseline_ms + 100 : 250))
+echo "Escape took $elapsed_ms ms after 10 s of motion at 1000 Hz ($baseline_ms ms with no motion)"
+[ "$elapsed_ms" -le "$limit_ms" ] && pass "ended within $limit_ms ms" || fail "ended $elapsed_ms ms after Escape"
 
 # --- keys pressed during a flood ---------------------------------------------------
 start_program
