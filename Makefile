@@ -20,6 +20,7 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	./scripts/skip_report.sh $(BUILD)
 
 build-sanitize: setup
 	cmake -S . -B $(BUILD_SANITIZE) -DCMAKE_BUILD_TYPE=Debug -DKESTRAVON_SANITIZE=ON -DKESTRAVON_WINDOWS=OFF \
@@ -30,6 +31,7 @@ build-sanitize: setup
 test-sanitize: build-sanitize
 	cd $(BUILD_SANITIZE) && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ctest --output-on-failure -j $(JOBS)
+	./scripts/skip_report.sh $(BUILD_SANITIZE)
 
 # The Debian package (program, library, headers, CMake package) in $(BUILD).
 package: build

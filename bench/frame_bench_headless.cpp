@@ -56,32 +56,35 @@ int main(int argc, char** argv) {
   bench::FrameTimer timer(options.frames);
   bool settingsOk = true;
   bool saved = true;
-  const int status = driver::runStimulus(last, [&](int frame) {
-    if (frame == 0) {
-      hl::setPresentImages(false);
-      std::printf("# GL_RENDERER %s, GL_VERSION %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
-                  reinterpret_cast<const char*>(glGetString(GL_VERSION)));
-    }
-    // A press is taken during the next frame, within that frame's key queries.
-    if (frame % bench::kFramesPerKey == 0 && frame / bench::kFramesPerKey < static_cast<int>(keys.size())) {
-      const int key = keys[static_cast<std::size_t>(frame / bench::kFramesPerKey)];
-      hl::pushKeyDown(key);
-      hl::pushKeyUp(key);
-    }
-    if (frame == first) {
-      if (!console) ParameterConsole::setEnabled(false);
-      settingsOk =
-          driver::variableValue("Bar Width") == options.barWidth && driver::variableValue("SOA") == options.soa;
-      timer.start();
-    } else if (frame > first) {
-      timer.mark();
-    }
-    if (frame == saveAt - 1) hl::setPresentImages(true);
-    if (frame == saveAt) {
-      saved = hl::writePng(hl::frontImage(), options.savePath);
-      hl::setPresentImages(false);
-    }
-  }, commandLine.c_str());
+  const int status = driver::runStimulus(
+      last,
+      [&](int frame) {
+        if (frame == 0) {
+          hl::setPresentImages(false);
+          std::printf("# GL_RENDERER %s, GL_VERSION %s\n", reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
+                      reinterpret_cast<const char*>(glGetString(GL_VERSION)));
+        }
+        // A press is taken during the next frame, within that frame's key queries.
+        if (frame % bench::kFramesPerKey == 0 && frame / bench::kFramesPerKey < static_cast<int>(keys.size())) {
+          const int key = keys[static_cast<std::size_t>(frame / bench::kFramesPerKey)];
+          hl::pushKeyDown(key);
+          hl::pushKeyUp(key);
+        }
+        if (frame == first) {
+          if (!console) ParameterConsole::setEnabled(false);
+          settingsOk =
+              driver::variableValue("Bar Width") == options.barWidth && driver::variableValue("SOA") == options.soa;
+          timer.start();
+        } else if (frame > first) {
+          timer.mark();
+        }
+        if (frame == saveAt - 1) hl::setPresentImages(true);
+        if (frame == saveAt) {
+          saved = hl::writePng(hl::frontImage(), options.savePath);
+          hl::setPresentImages(false);
+        }
+      },
+      commandLine.c_str());
   std::printf("# frame_bench headless: stimulus_main, console %s, w=%d soa=%d, %d frames%s\n", console ? "on" : "off",
               options.barWidth, options.soa, options.frames, commandLine.empty() ? "" : ", recording");
   if (status != 0 || !settingsOk || timer.marked() != options.frames || !saved) {

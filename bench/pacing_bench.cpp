@@ -50,7 +50,7 @@ void summarise(const char* tag, const std::vector<double>& times) {
   const double sd = std::sqrt(squares / (n - 1));
   std::vector<double> sorted = intervals;
   std::sort(sorted.begin(), sorted.end());
-  const auto at = [&](double q) { return sorted[static_cast<std::size_t>(q * (n - 1) + 0.5)]; };
+  const auto at = [&](double q) { return sorted[static_cast<std::size_t>(std::lround(q * (n - 1)))]; };
   std::printf(
       "%s intervals=%d mean_ms=%.4f sd_ms=%.4f min_ms=%.3f p01_ms=%.3f median_ms=%.3f p99_ms=%.3f "
       "max_ms=%.3f late=%d limit_ms=%.3f\n",

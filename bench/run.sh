@@ -20,6 +20,7 @@ done
 
 # A private 1024x768x24 X server, started as the end-to-end tests start it
 # (a display of its own choosing, no reset between the programs).
+# shellcheck source=tests/e2e/lib.sh
 . "$(dirname "$0")/../tests/e2e/lib.sh"
 start_xvfb 1024x768x24 || exit 2
 trap stop_xvfb EXIT
@@ -34,16 +35,15 @@ echo "# load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 busy=0
 cpu_idle() {
   local a b
-  a=($(head -1 /proc/stat))
+  read -ra a < /proc/stat
   sleep 1
-  b=($(head -1 /proc/stat))
+  read -ra b < /proc/stat
   local total=0 i
   for i in 1 2 3 4 5 6 7 8; do total=$((total + b[i] - a[i])); done
   echo $(((b[4] - a[4]) * 100 / (total > 0 ? total : 1)))
 }
 wait_idle() {
-  local tries
-  for tries in $(seq 60); do
+  for _ in $(seq 60); do
     [ "$(cpu_idle)" -ge 90 ] && return
     sleep 1
   done
@@ -63,7 +63,8 @@ result() {
     echo "nan"
     return
   fi
-  echo "$line" | sed 's/.*fps=\([^ ]*\).*/\1/'
+  line=${line#*fps=}
+  echo "${line%% *}"
 }
 
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.4f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }

@@ -22,8 +22,7 @@ int virtualKeyOf(KeyCode key) {
 
 }  // namespace
 
-int run(int frames, const std::function<void(int frame)>& onFrame, const std::string& commandLine,
-        void (*routine)()) {
+int run(int frames, const std::function<void(int frame)>& onFrame, const std::string& commandLine, void (*routine)()) {
   hl::reset();
   hl::setTicksPerSwap(std::llround(framePeriodMs * kTicksPerSecond / 1000.0));
   hl::setSwapHook([frames, &onFrame](int swap) {

@@ -41,23 +41,41 @@ enum : std::uint32_t {
   kMsgXButtonUp = 0x020C,
 };
 
-// Virtual-key codes (Win32 values): the keys that drive the program, the
-// mouse buttons and the modifiers the backends track.
+// Virtual-key codes (Win32 values): every key the library's key map names,
+// the mouse buttons and the modifiers the backends track. Digits and
+// letters are their ASCII codes ('0' to '9', 'A' to 'Z').
 enum : int {
   kVkLButton = 0x01,
   kVkRButton = 0x02,
   kVkMButton = 0x04,
   kVkXButton1 = 0x05,
   kVkXButton2 = 0x06,
+  kVkReturn = 0x0D,
   kVkShift = 0x10,
   kVkControl = 0x11,
   kVkMenu = 0x12,  // Alt
   kVkEscape = 0x1B,
+  kVkSpace = 0x20,
   kVkLeft = 0x25,
   kVkUp = 0x26,
   kVkRight = 0x27,
   kVkDown = 0x28,
+  kVkNumpad0 = 0x60,  // to kVkNumpad0 + 9
+  kVkMultiply = 0x6A,
+  kVkAdd = 0x6B,
+  kVkSubtract = 0x6D,
+  kVkDivide = 0x6F,
   kVkF10 = 0x79,
+  kVkOem1 = 0xBA,  // ;: on a US keyboard
+  kVkOemComma = 0xBC,
+  kVkOemMinus = 0xBD,
+  kVkOemPeriod = 0xBE,
+  kVkOem2 = 0xBF,  // /?
+  kVkOem3 = 0xC0,  // `~
+  kVkOem4 = 0xDB,  // [{
+  kVkOem5 = 0xDC,  // \|
+  kVkOem6 = 0xDD,  // ]}
+  kVkOem7 = 0xDE,  // '"
   kVkLShift = 0xA0,
   kVkRShift = 0xA1,
   kVkLControl = 0xA2,
@@ -173,8 +191,7 @@ bool peekMessage(Message& message);
 void translateMessage(const Message& message);
 std::intptr_t dispatchMessage(const Message& message);
 void postQuitMessage(int exitCode);
-std::intptr_t defaultWindowProcedure(Window window, std::uint32_t message, std::uintptr_t wParam,
-                                     std::intptr_t lParam);
+std::intptr_t defaultWindowProcedure(Window window, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
 // GetKeyboardState: 256 bytes indexed by virtual-key code, bit 7 = down.
 void getKeyboardState(unsigned char state[256]);
 

@@ -13,6 +13,7 @@ packages=(
   g++-mingw-w64-x86-64-posix wine64
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils libx11-dev libxfixes-dev libxtst-dev
   libxrandr-dev weston xwayland
+  clang-format clang-tidy shellcheck
 )
 
 missing=()

@@ -91,8 +91,9 @@ void stimulus_main() {
     frameCounter = (frameCounter + 1) % cycle;
     const int phase = frameCounter / soa;
 
-    const double upperY = kDisplayHeight / 2 - eccentricity;
-    const double lowerY = kDisplayHeight / 2 + eccentricity;
+    const int centreY = kDisplayHeight / 2;  // whole pixels: the display's height is even
+    const double upperY = centreY - eccentricity;
+    const double lowerY = centreY + eccentricity;
     const bool upperMovesRight = motionDirection == 1;
     for (int i = 0; i < N; ++i) {
       const int travelled = phase * w;

@@ -96,8 +96,14 @@ int main(int argc, char** argv) {
   }
 
   std::mt19937 rng(static_cast<std::uint32_t>(seed));
-  const int keys[] = {platform::kVkLeft, platform::kVkUp, platform::kVkRight, platform::kVkDown,
-                      platform::kVkShift, 0x20, 'A', 0x0D};  // and Space, A, Return
+  const int keys[] = {platform::kVkLeft,
+                      platform::kVkUp,
+                      platform::kVkRight,
+                      platform::kVkDown,
+                      platform::kVkShift,
+                      0x20,
+                      'A',
+                      0x0D};                  // and Space, A, Return
   const std::int64_t period = 10000000 / 60;  // the backend's counter runs at 10 MHz
   constexpr int kStartFrame = 1000;
   long startKiB = -1;

@@ -1,7 +1,6 @@
 // The flicker, offscreen: which frames show the square, and how the
 // console and --set change it.
 #include <gtest/gtest.h>
-
 #include <kestravon/offscreen.h>
 
 #include <string>
@@ -18,18 +17,19 @@ constexpr int kFirst = 3;
 // white, '.' when black.
 std::string pattern(int frames, const std::string& commandLine = "", int pressRightAt = 0) {
   std::string seen;
-  offscreen::run(kFirst + frames - 1, [&](int frame) {
-    if (frame >= kFirst) seen += offscreen::frame().rgb(512, 384) == 0xFFFFFF ? '#' : '.';
-    if (frame == pressRightAt) offscreen::pressKey(Key::Right);
-  }, commandLine);
+  offscreen::run(
+      kFirst + frames - 1,
+      [&](int frame) {
+        if (frame >= kFirst) seen += offscreen::frame().rgb(512, 384) == 0xFFFFFF ? '#' : '.';
+        if (frame == pressRightAt) offscreen::pressKey(Key::Right);
+      },
+      commandLine);
   return seen;
 }
 
 TEST(FlickerTest, SixFramesOnSixOff) { EXPECT_EQ(pattern(24), "######......######......"); }
 
-TEST(FlickerTest, StartingValueFromTheCommandLine) {
-  EXPECT_EQ(pattern(12, "--set \"Frames on=2\""), "##..##..##..");
-}
+TEST(FlickerTest, StartingValueFromTheCommandLine) { EXPECT_EQ(pattern(12, "--set \"Frames on=2\""), "##..##..##.."); }
 
 TEST(FlickerTest, RightInTheConsoleLengthensIt) {
   // Pressed after frame 3 (presented 5): from the routine's next frame on, 7.

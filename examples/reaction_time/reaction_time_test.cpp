@@ -3,7 +3,6 @@
 #include "reaction_time.h"
 
 #include <gtest/gtest.h>
-
 #include <kestravon/offscreen.h>
 
 using namespace Kestravon;
@@ -16,14 +15,17 @@ TEST(ReactionTimeTest, TheTimeFromTheTargetsFrameToTheAnswerIsMeasured) {
   int shownAt = 0;
   int answeredAt = 0;
   bool goneAfterAnswer = false;
-  const int status = offscreen::run(80, [&](int frame) {
-    if (shownAt == 0 && targetShown()) shownAt = frame;
-    if (shownAt != 0 && frame == shownAt + 12) {
-      offscreen::pressKey(Key::Space);
-      answeredAt = frame;
-    }
-    if (answeredAt != 0 && frame == answeredAt + 2) goneAfterAnswer = !targetShown();
-  }, "--set \"Wait (frames)=20\"");
+  const int status = offscreen::run(
+      80,
+      [&](int frame) {
+        if (shownAt == 0 && targetShown()) shownAt = frame;
+        if (shownAt != 0 && frame == shownAt + 12) {
+          offscreen::pressKey(Key::Space);
+          answeredAt = frame;
+        }
+        if (answeredAt != 0 && frame == answeredAt + 2) goneAfterAnswer = !targetShown();
+      },
+      "--set \"Wait (frames)=20\"");
   EXPECT_EQ(status, 0);
   // Routine frame 19 (the 20th) shows it; the canvas's two blank frames come first.
   EXPECT_EQ(shownAt, 22);

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
-#include "shapes.h"
-#include "../frame/clock.h"
 #include "../../platform/platform.h"
+#include "../frame/clock.h"
+#include "shapes.h"
 
 namespace Kestravon {
 

@@ -3,6 +3,9 @@
 
 namespace Kestravon {
 
+// The tables keep their hand layout: one row of a table a line.
+// clang-format off
+
 namespace SevenSegmentFont {
 
 // Segments 0 to 6: top, upper left, upper right, middle, lower left, lower right, bottom.
@@ -176,5 +179,7 @@ const std::int32_t widths[128] = {
 };
 
 }  // namespace BuiltinFont
+
+// clang-format on
 
 }  // namespace Kestravon

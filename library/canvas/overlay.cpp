@@ -26,8 +26,7 @@ void drawCanvasInfoOverlay(Canvas& canvas) {
   const double interval = canvas.lastInterval;
   // Out-of-range intervals would make the int conversion undefined.
   const int shown = interval >= -2147483648.0 && interval < 2147483648.0 ? static_cast<int>(interval) : 0;
-  canvas.drawNumber(shown, x, box.top + 2 * h + 15, interval > canvas.intervalLimit ? Color::red : Color::white,
-                    false);
+  canvas.drawNumber(shown, x, box.top + 2 * h + 15, interval > canvas.intervalLimit ? Color::red : Color::white, false);
 }
 
 }  // namespace Kestravon

@@ -56,13 +56,9 @@ void Canvas::drawText(const char* text, double x, double y, Color color) {
   glPopMatrix();
 }
 
-void Canvas::drawText(const std::string& text, double x, double y, Color color) {
-  drawText(text.c_str(), x, y, color);
-}
+void Canvas::drawText(const std::string& text, double x, double y, Color color) { drawText(text.c_str(), x, y, color); }
 
-void drawText(const std::string& text, double x, double y, Color color) {
-  currentCanvas->drawText(text, x, y, color);
-}
+void drawText(const std::string& text, double x, double y, Color color) { currentCanvas->drawText(text, x, y, color); }
 
 template <typename T>
 void Canvas::drawNumber(T value, double x, double y, Color color, bool leftAligned) {

@@ -2,8 +2,8 @@
 // start-up created.
 #pragma once
 
-#include "command_line.h"
 #include "../../platform/platform.h"
+#include "command_line.h"
 
 namespace Kestravon {
 

@@ -11,7 +11,11 @@ Clock::Clock() : count(0) { update(); }
 
 void Clock::update() { platform::queryPerformanceCounter(count); }
 
-double Clock::milliseconds() const { return static_cast<double>(count / countsPerMillisecond); }
+// Whole milliseconds: the divisor is whole ticks a millisecond and the
+// quotient is truncated, as the clock is defined.
+double Clock::milliseconds() const {
+  return static_cast<double>(count / countsPerMillisecond);  // NOLINT(bugprone-integer-division)
+}
 
 void Clock::initialize() {
   std::int64_t frequency = 0;

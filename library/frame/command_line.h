@@ -11,9 +11,9 @@
 namespace Kestravon {
 
 struct SessionOptions {
-  std::string recordPath;              // --record FILE: the variables and every change
-  std::string timingPath;              // --timing FILE: every presented frame's interval
-  std::vector<std::string> settings;   // --set "Label=value", in the order given
+  std::string recordPath;             // --record FILE: the variables and every change
+  std::string timingPath;             // --timing FILE: every presented frame's interval
+  std::vector<std::string> settings;  // --set "Label=value", in the order given
   bool help = false;
   bool version = false;
 

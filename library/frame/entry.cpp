@@ -9,8 +9,8 @@ void stimulus_main();
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand) {
   return Kestravon::startUp(reinterpret_cast<Kestravon::platform::Instance>(instance),
-                            reinterpret_cast<Kestravon::platform::Instance>(previousInstance), commandLine,
-                            showCommand, stimulus_main);
+                            reinterpret_cast<Kestravon::platform::Instance>(previousInstance), commandLine, showCommand,
+                            stimulus_main);
 }
 #else
 #include <string>

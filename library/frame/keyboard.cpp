@@ -15,7 +15,6 @@ namespace {
 enum Table { kCurrent = 0, kPrevious = 1, kPushed = 2, kReleased = 3 };
 
 constexpr unsigned char kDownBit = 0x80;
-constexpr std::uintptr_t kVkEscape = 0x1B;
 
 }  // namespace
 
@@ -25,33 +24,33 @@ void Keyboard::reset() {
   for (int i = 0; i < 9; ++i) keyMap[Key::Digit1 + i] = '1' + i;
   keyMap[Key::Digit0] = '0';
   for (int i = 0; i < 26; ++i) keyMap[Key::A + i] = 'A' + i;
-  keyMap[Key::Comma] = 0xBC;
-  keyMap[Key::Period] = 0xBE;
-  keyMap[Key::Oem2] = 0xBF;
-  for (int i = 0; i < 10; ++i) keyMap[Key::Numpad0 + i] = 0x60 + i;
-  keyMap[Key::Return] = 0x0D;
-  keyMap[Key::Space] = 0x20;
-  keyMap[Key::Escape] = 0x1B;
-  keyMap[Key::Up] = 0x26;
-  keyMap[Key::Down] = 0x28;
-  keyMap[Key::Left] = 0x25;
-  keyMap[Key::Right] = 0x27;
-  keyMap[Key::Shift] = 0x10;
-  keyMap[Key::Control] = 0x11;
-  keyMap[Key::Minus] = 0xBD;
-  keyMap[Key::Oem5] = 0xDC;
-  keyMap[Key::LeftButton] = 0x01;
+  keyMap[Key::Comma] = platform::kVkOemComma;
+  keyMap[Key::Period] = platform::kVkOemPeriod;
+  keyMap[Key::Oem2] = platform::kVkOem2;
+  for (int i = 0; i < 10; ++i) keyMap[Key::Numpad0 + i] = platform::kVkNumpad0 + i;
+  keyMap[Key::Return] = platform::kVkReturn;
+  keyMap[Key::Space] = platform::kVkSpace;
+  keyMap[Key::Escape] = platform::kVkEscape;
+  keyMap[Key::Up] = platform::kVkUp;
+  keyMap[Key::Down] = platform::kVkDown;
+  keyMap[Key::Left] = platform::kVkLeft;
+  keyMap[Key::Right] = platform::kVkRight;
+  keyMap[Key::Shift] = platform::kVkShift;
+  keyMap[Key::Control] = platform::kVkControl;
+  keyMap[Key::Minus] = platform::kVkOemMinus;
+  keyMap[Key::Oem5] = platform::kVkOem5;
+  keyMap[Key::LeftButton] = platform::kVkLButton;
   // Codes 62 and 67 are the two remaining OEM keys: grave accent and quote.
-  keyMap[Key::Oem3] = 0xC0;
-  keyMap[Key::Oem1] = 0xBA;
-  keyMap[Key::Oem1Alias] = 0xBA;
-  keyMap[Key::Oem4] = 0xDB;
-  keyMap[Key::Oem6] = 0xDD;
-  keyMap[Key::Oem7] = 0xDE;
-  keyMap[Key::Add] = 0x6B;
-  keyMap[Key::Subtract] = 0x6D;
-  keyMap[Key::Multiply] = 0x6A;
-  keyMap[Key::Divide] = 0x6F;
+  keyMap[Key::Oem3] = platform::kVkOem3;
+  keyMap[Key::Oem1] = platform::kVkOem1;
+  keyMap[Key::Oem1Alias] = platform::kVkOem1;
+  keyMap[Key::Oem4] = platform::kVkOem4;
+  keyMap[Key::Oem6] = platform::kVkOem6;
+  keyMap[Key::Oem7] = platform::kVkOem7;
+  keyMap[Key::Add] = platform::kVkAdd;
+  keyMap[Key::Subtract] = platform::kVkSubtract;
+  keyMap[Key::Multiply] = platform::kVkMultiply;
+  keyMap[Key::Divide] = platform::kVkDivide;
 }
 
 void Keyboard::update() {
@@ -74,8 +73,7 @@ bool Keyboard::query(KeyCode key, KeyQuery mode) {
   // corrupted entry from reading outside the tables.
   if (vk < 0 || vk >= kTableSize) return false;
   switch (mode) {
-    case pressed:
-      return (states[kCurrent][vk] & kDownBit) != 0;
+    case pressed: return (states[kCurrent][vk] & kDownBit) != 0;
     case previous:
     case pushed:
     case released: {
@@ -92,7 +90,7 @@ void pumpMessages() {
   platform::Message message;
   if (platform::peekMessage(message)) {
     if (message.id == platform::kMsgKeyDown) {
-      if (message.wParam == kVkEscape) std::exit(kEscapeExitStatus);
+      if (message.wParam == platform::kVkEscape) std::exit(kEscapeExitStatus);
     } else if (message.id != platform::kMsgKeyUp) {
       platform::translateMessage(message);
       platform::dispatchMessage(message);

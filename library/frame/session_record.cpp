@@ -26,9 +26,7 @@ namespace {
 int createNew(const char* path) {
   return _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
-long writeSome(int fd, const char* data, std::size_t size) {
-  return _write(fd, data, static_cast<unsigned>(size));
-}
+long writeSome(int fd, const char* data, std::size_t size) { return _write(fd, data, static_cast<unsigned>(size)); }
 void closeFile(int fd) { _close(fd); }
 #else
 int createNew(const char* path) { return ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644); }
@@ -211,7 +209,8 @@ void writeValueRow(long long frame, double ms, const std::string& label, const c
 const char* describeSync(platform::SwapSync sync) {
   switch (sync) {
     case platform::SwapSync::ByDriver: return "swaps synchronised by the display driver";
-    case platform::SwapSync::ByBackend: return "swaps paced to the refresh period by the program (the driver cannot sync)";
+    case platform::SwapSync::ByBackend:
+      return "swaps paced to the refresh period by the program (the driver cannot sync)";
     case platform::SwapSync::Unsynchronised: break;
   }
   return "swaps not synchronised";
@@ -243,7 +242,9 @@ bool SessionRecord::open(const SessionOptions& options, std::string& error) {
   }
   for (RecordFile* file : {&s.record, &s.timing}) {
     Line line;
-    line.text("# Kestravon ").text(kKestravonVersion).text(file == &s.record ? ", session record\n" : ", frame timing\n");
+    line.text("# Kestravon ")
+        .text(kKestravonVersion)
+        .text(file == &s.record ? ", session record\n" : ", frame timing\n");
     line.text("# started ").text(s.started).text("\n");
     file->append(line.data(), line.size());
     file->flush();

@@ -27,16 +27,13 @@ std::intptr_t listenerWindowProc(platform::Window window, std::uint32_t message,
                                  std::intptr_t lParam) {
   switch (message) {
     case platform::kMsgClose:
-    case platform::kMsgDestroy:
-      platform::postQuitMessage(0);
-      return 0;
-    default:
-      return platform::defaultWindowProcedure(window, message, wParam, lParam);
+    case platform::kMsgDestroy: platform::postQuitMessage(0); return 0;
+    default: return platform::defaultWindowProcedure(window, message, wParam, lParam);
   }
 }
 
-int startUp(platform::Instance instance, platform::Instance previousInstance, const char* commandLine,
-            int showCommand, Routine routine) {
+int startUp(platform::Instance instance, platform::Instance previousInstance, const char* commandLine, int showCommand,
+            Routine routine) {
   // The options, and the files they name, before anything touches the display.
   std::string error;
   if (!parseOptions(splitCommandLine(commandLine), application.options, error)) {

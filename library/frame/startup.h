@@ -1,5 +1,19 @@
 // Start-up: registration, the hidden listener window, library
 // initialisation, the routine runner and the failure notification.
+//
+// All of the library's state is process-wide. What it is, and what sets it
+// back (a test fixture calls these same steps):
+//   Application record (application.h)   filled by startUp, options included
+//   session record (session_record.h)     SessionRecord::open, from startUp
+//   Clock divisor (clock.h)               Clock::initialize   } initializeLibrary
+//   key tables and key map (keyboard.h)   Keyboard::reset     }
+//   variable registry (variable_registry.h),                  }
+//     the console's selection and the                         }
+//     starting-value flags                VariableRegistry::clear
+//   the console's switch                  RoutineRunner::run (mode 0 switches it on)
+//   currentCanvas, display-list tables    the first Canvas sets them; Canvas::release clears currentCanvas
+//   predefined colours                    constants, made before main
+// Each backend keeps its own state behind platform.h (headless: reset()).
 #pragma once
 
 #include <cstdint>
@@ -29,8 +43,8 @@ std::intptr_t listenerWindowProc(platform::Window window, std::uint32_t message,
 // Everything the entry function does, with the routine it runs: returns the
 // process's exit status (0 after the routine returns, 15 after a failure was
 // shown). The Escape key ends the process from inside the routine instead.
-int startUp(platform::Instance instance, platform::Instance previousInstance, const char* commandLine,
-            int showCommand, Routine routine);
+int startUp(platform::Instance instance, platform::Instance previousInstance, const char* commandLine, int showCommand,
+            Routine routine);
 
 constexpr const char* kWindowClassName = "KestravonWindow";
 constexpr const char* kListenerTitle = "Kestravon Dummy Window";

@@ -88,10 +88,8 @@ bool isInput(std::uint32_t id) {
     case kMsgMButtonDown:
     case kMsgMButtonUp:
     case kMsgXButtonDown:
-    case kMsgXButtonUp:
-      return true;
-    default:
-      return false;
+    case kMsgXButtonUp: return true;
+    default: return false;
   }
 }
 

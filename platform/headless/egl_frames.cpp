@@ -212,7 +212,6 @@ std::uint32_t Image::pixel(int x, int y) const {
 
 std::uint32_t Image::rgb(int x, int y) const { return pixel(x, y) >> 8; }
 
-
 }  // namespace headless
 }  // namespace platform
 }  // namespace Kestravon

@@ -30,14 +30,14 @@ struct Image {
 
 // Failures the next calls will produce (each stays in force until reset()).
 struct Faults {
-  bool registerWindowClass = false;   // atom 0
-  bool createMessageWindow = false;   // null listener
+  bool registerWindowClass = false;  // atom 0
+  bool createMessageWindow = false;  // null listener
   long displayChangeResult = kDispChangeSuccessful;
-  bool createCanvasWindow = false;    // null window
-  bool choosePixelFormat = false;     // format 0
-  bool setPixelFormat = false;        // refused
-  bool createGLContext = false;       // null context
-  bool makeCurrent = false;           // refused (only for a non-null context)
+  bool createCanvasWindow = false;  // null window
+  bool choosePixelFormat = false;   // format 0
+  bool setPixelFormat = false;      // refused
+  bool createGLContext = false;     // null context
+  bool makeCurrent = false;         // refused (only for a non-null context)
   // makeCurrent of a non-null context answers true but binds nothing, so
   // the GL calls that follow act on no context (glGenLists returns 0).
   bool contextNotCurrent = false;
@@ -53,8 +53,8 @@ struct State {
   DisplayMode desktopMode{1280, 1024, 32, 60};
   DisplayMode currentMode{1280, 1024, 32, 60};
   bool displayModeChanged = false;
-  int cursorCount = 0;          // ShowCursor display count; 0 = shown, -1 = hidden once
-  int windowsAlive = 0;         // canvas and listener windows not yet destroyed
+  int cursorCount = 0;   // ShowCursor display count; 0 = shown, -1 = hidden once
+  int windowsAlive = 0;  // canvas and listener windows not yet destroyed
   int canvasWindowsAlive = 0;
   int deviceContextsHeld = 0;
   int contextsAlive = 0;

@@ -40,8 +40,7 @@ SDL_DisplayMode screenMode() {
 
 bool anyFullscreenWindow() {
   for (const auto& window : backend().windows) {
-    if (window->sdlWindow != nullptr &&
-        (SDL_GetWindowFlags(window->sdlWindow) & SDL_WINDOW_FULLSCREEN) != 0) {
+    if (window->sdlWindow != nullptr && (SDL_GetWindowFlags(window->sdlWindow) & SDL_WINDOW_FULLSCREEN) != 0) {
       return true;
     }
   }

@@ -73,9 +73,7 @@ void translate(const SDL_Event& event) {
       queue.button(windowFromId(event.button.windowID), mouseButtonVirtualKey(event.button.button),
                    event.type == SDL_MOUSEBUTTONDOWN, event.button.x, event.button.y);
       break;
-    case SDL_MOUSEMOTION:
-      queue.motion(windowFromId(event.motion.windowID), event.motion.x, event.motion.y);
-      break;
+    case SDL_MOUSEMOTION: queue.motion(windowFromId(event.motion.windowID), event.motion.x, event.motion.y); break;
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
         Message close;

@@ -31,7 +31,7 @@ int virtualKeyFromScancode(SDL_Scancode scancode) {
     case SDL_SCANCODE_KP_PERIOD: return 0x6E;
     case SDL_SCANCODE_KP_DIVIDE: return 0x6F;
     // Win32 gives both Enter keys the same code (only an lParam flag differs).
-    case SDL_SCANCODE_RETURN: return 0x0D;
+    case SDL_SCANCODE_RETURN:
     case SDL_SCANCODE_KP_ENTER: return 0x0D;
     case SDL_SCANCODE_BACKSPACE: return 0x08;
     case SDL_SCANCODE_TAB: return 0x09;
@@ -70,7 +70,7 @@ int virtualKeyFromScancode(SDL_Scancode scancode) {
     case SDL_SCANCODE_SLASH: return 0xBF;
     case SDL_SCANCODE_GRAVE: return 0xC0;
     case SDL_SCANCODE_LEFTBRACKET: return 0xDB;
-    case SDL_SCANCODE_BACKSLASH: return 0xDC;
+    case SDL_SCANCODE_BACKSLASH:
     case SDL_SCANCODE_NONUSHASH: return 0xDC;  // where ISO keyboards put the US backslash key
     case SDL_SCANCODE_RIGHTBRACKET: return 0xDD;
     case SDL_SCANCODE_APOSTROPHE: return 0xDE;

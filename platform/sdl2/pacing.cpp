@@ -37,13 +37,11 @@ double nextSwapTime(PacingSchedule& schedule, double now, bool driverSyncs) {
     schedule.deadline += period;
     return due;
   }
-  if (early >= -onTime) {
-    schedule.deadline = now + period;
-  } else if (-early <= period) {
-    schedule.deadline += period;  // a little late: keep the schedule so the average rate holds
-  } else {
-    schedule.deadline = now + period;  // a stall: start afresh rather than rush to catch up
-  }
+  // A little late: keep the schedule, so that the average rate holds. On
+  // time, or after a stall: start afresh from now (rather than rush to
+  // catch up).
+  const bool littleLate = early < -onTime && -early <= period;
+  schedule.deadline = littleLate ? schedule.deadline + period : now + period;
   return now;
 }
 

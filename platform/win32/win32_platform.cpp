@@ -142,9 +142,7 @@ bool setPixelFormat(DeviceContext dc, int format, const PixelFormatDescriptor& d
 }
 
 GLContext createGLContext(DeviceContext dc) { return reinterpret_cast<GLContext>(wglCreateContext(toHdc(dc))); }
-bool makeCurrent(DeviceContext dc, GLContext context) {
-  return wglMakeCurrent(toHdc(dc), toHglrc(context)) != FALSE;
-}
+bool makeCurrent(DeviceContext dc, GLContext context) { return wglMakeCurrent(toHdc(dc), toHglrc(context)) != FALSE; }
 void deleteGLContext(GLContext context) { wglDeleteContext(toHglrc(context)); }
 bool swapBuffers(DeviceContext dc) { return SwapBuffers(toHdc(dc)) != FALSE; }
 

@@ -179,8 +179,8 @@ void MessageQueue::post(const Message& message) {
 void MessageQueue::enqueueInput(const Queued& queued) {
   if (queued.message.id == kMsgMouseMove) {
     // At most one pending motion: the newest position replaces it.
-    const auto pending = std::find_if(queue_.begin(), queue_.end(),
-                                      [](const Queued& q) { return q.message.id == kMsgMouseMove; });
+    const auto pending =
+        std::find_if(queue_.begin(), queue_.end(), [](const Queued& q) { return q.message.id == kMsgMouseMove; });
     if (pending != queue_.end()) queue_.erase(pending);
   }
   queue_.push_back(queued);

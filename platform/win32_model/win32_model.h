@@ -80,8 +80,8 @@ class ClassTable {
 class WindowTable {
  public:
   void add(Window window, WindowProcedure procedure);
-  bool isLive(Window window) const;    // made here and not destroyed (valid during its WM_DESTROY)
-  bool isKnown(Window window) const;   // made here, dead or alive
+  bool isLive(Window window) const;                  // made here and not destroyed (valid during its WM_DESTROY)
+  bool isKnown(Window window) const;                 // made here, dead or alive
   WindowProcedure procedureOf(Window window) const;  // null unless live
   // DestroyWindow: false (and nothing sent) unless the window is live.
   // WM_DESTROY goes to the procedure while the window is still valid; the

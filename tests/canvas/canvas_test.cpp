@@ -195,8 +195,8 @@ TEST_F(CanvasTest, ReleaseRestoresTheDesktopAndIsHarmlessTwice) {
   hl::state().log.clear();
   canvas.release();
   // The window procedure answers the destroy message with a quit message.
-  const std::vector<std::string> expected = {"makeCurrent 0",   "deleteGLContext",    "releaseDeviceContext",
-                                             "destroyWindow",   "postQuitMessage 0", "restoreDisplayMode",
+  const std::vector<std::string> expected = {"makeCurrent 0", "deleteGLContext",   "releaseDeviceContext",
+                                             "destroyWindow", "postQuitMessage 0", "restoreDisplayMode",
                                              "showCursor 1"};
   EXPECT_EQ(hl::state().log, expected);
   expectDesktopRestored();

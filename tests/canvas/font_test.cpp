@@ -200,8 +200,9 @@ TEST_F(FontTest, CircleListsAreUnitPolygonsOfGrowingDetail) {
         ASSERT_EQ(static_cast<GLenum>(f[i]), static_cast<GLenum>(GL_POLYGON_TOKEN));
         const int n = static_cast<int>(f[i + 1]);
         for (int k = 0; k < n; ++k) {
-          const double x = f[i + 2 + 2 * k] - kShift - 200;
-          const double y = kHeight - f[i + 3 + 2 * k] - kShift - 300;
+          const std::size_t at = i + 2 + 2 * static_cast<std::size_t>(k);
+          const double x = f[at] - kShift - 200;
+          const double y = kHeight - f[at + 1] - kShift - 300;
           got.insert({std::lround(x * 100), std::lround(y * 100)});
         }
         i += 2 + 2 * static_cast<std::size_t>(n);

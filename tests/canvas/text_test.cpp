@@ -137,7 +137,10 @@ TEST_F(TextTest, CodesAbove127DrawNothing) {
 TEST_F(TextTest, CodesAbove127WithinTextNeitherDrawNorAdvance) {
   // The characters around them are drawn in runs; each run must go on
   // from where the previous one left the raster position.
-  canvas().drawText("B\x80" "a\xFF\xC3r", 30, 30, Color::white);
+  canvas().drawText(
+      "B\x80"
+      "a\xFF\xC3r",
+      30, 30, Color::white);
   canvas().drawText("\x80W\x80", 30, 60, Color::white);
   Image expected = testing::blackScreen();
   paintText(expected, "Bar", 30, 30, 0xFFFFFF);

@@ -16,6 +16,7 @@
 #   exit_paths_test.sh STIMULUS FAULT_PROGRAM CURSOR_PROBE
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/e2e/lib.sh
 . "$here/lib.sh"
 program=$1
 faulty=$2

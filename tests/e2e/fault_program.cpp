@@ -54,6 +54,8 @@ void atFault(SDL_Window* window) {
 
 }  // namespace
 
+// The linker's --wrap fixes these names.
+// NOLINTBEGIN(bugprone-reserved-identifier)
 extern "C" {
 
 SDL_GLContext __real_SDL_GL_CreateContext(SDL_Window* window);
@@ -86,6 +88,7 @@ void __wrap_SDL_GL_SwapWindow(SDL_Window* window) {
 }
 
 }  // extern "C"
+// NOLINTEND(bugprone-reserved-identifier)
 
 int main(int argc, char** argv) {
   const char* name = argc > 1 ? argv[1] : "";

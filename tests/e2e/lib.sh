@@ -1,3 +1,6 @@
+# shellcheck shell=bash
+# Callers set probe (png_probe) and work (a scratch folder) where the checks need them.
+# shellcheck disable=SC2154
 # Helpers for the end-to-end scripts: a private X server and checks.
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -37,7 +40,9 @@ start_xvfb() {
   # -noreset: by default the server resets when its last client leaves, and
   # while it does it refuses connections; the readiness check is a client,
   # so a program started right after it could find no display.
-  start_x_server Xvfb -screen 0 "$1" -nolisten tcp -noreset ${2:-} || { echo "Xvfb did not start"; return 1; }
+  local extra
+  read -ra extra <<<"${2:-}"
+  start_x_server Xvfb -screen 0 "$1" -nolisten tcp -noreset "${extra[@]}" || { echo "Xvfb did not start"; return 1; }
   XVFB_PID=$X_SERVER_PID
 }
 
@@ -254,7 +259,9 @@ start_xorg_dummy() {
   local xorg
   xorg=$(command -v Xorg || echo /usr/lib/xorg/Xorg)
   [ -x "$xorg" ] || { echo "no Xorg"; return 1; }
-  if ! start_x_server "$xorg" -config "$1" -noreset -nolisten tcp -logfile "$2" ${XORG_EXTRA_ARGS:-}; then
+  local extra
+  read -ra extra <<<"${XORG_EXTRA_ARGS:-}"
+  if ! start_x_server "$xorg" -config "$1" -noreset -nolisten tcp -logfile "$2" "${extra[@]}"; then
     echo "Xorg (dummy) did not start:"; tail -5 "$2" 2>/dev/null
     return 1
   fi

@@ -9,6 +9,7 @@
 #   lost_display_test.sh STIMULUS FAULT_PROGRAM
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/e2e/lib.sh
 . "$here/lib.sh"
 program=$1
 faulty=$2

@@ -13,7 +13,8 @@ if [ -z "$line" ]; then
   echo "$out"
   exit 1
 fi
-mean=$(sed 's/.*mean_ms=\([^ ]*\).*/\1/' <<<"$line")
+mean=${line#*mean_ms=}
+mean=${mean%% *}
 if ! awk -v m="$mean" 'BEGIN { exit !(m >= 16.5 && m <= 25) }'; then
   echo "FAIL: mean swap interval $mean ms, expected 16.667 (16.5 to 25 allowed)"
   echo "$line"

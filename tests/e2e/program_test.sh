@@ -8,6 +8,7 @@
 # file or a mistyped option ends it with status 2 before any window.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/e2e/lib.sh
 . "$here/lib.sh"
 program=$1
 probe=$2

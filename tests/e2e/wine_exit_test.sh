@@ -18,6 +18,7 @@
 #   wine_exit_test.sh WINDOWS_BUILD
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/e2e/lib.sh
 . "$here/lib.sh"
 build=$1
 work=$(mktemp -d)
@@ -74,7 +75,8 @@ expect_screen "Escape: back" 1280x1024
 
 # --- faults after a switch, a restore and a second switch ------------------------
 for run in "crash 5" "throw 3" "abort 3"; do
-  set -- $run
+  read -ra fields <<<"$run"
+  set -- "${fields[@]}"
   "$wine" "$build/tests/win32_fault_program.exe" "$1" >"$work/out" 2>"$work/err-$1" &
   pid=$!
   fault_switched "$1"

@@ -5,6 +5,7 @@
 # change fails, the notification box shows, Return closes it, status 15.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/e2e/lib.sh
 . "$here/lib.sh"
 build=$1
 probe=$2

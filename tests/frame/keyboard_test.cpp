@@ -54,7 +54,7 @@ TEST_F(KeyboardTest, PreviousTableHoldsTheStateBeforeTheLastUpdate) {
   hl::pushKeyDown('Q');
   EXPECT_FALSE(Keyboard::query(q, previous));  // this update took the key-down
   hl::setKeyDown('Q', false);
-  EXPECT_TRUE(Keyboard::query(q, previous));   // down before this update, up after it
+  EXPECT_TRUE(Keyboard::query(q, previous));  // down before this update, up after it
   EXPECT_FALSE(Keyboard::query(q, pressed));
   EXPECT_FALSE(Keyboard::query(q, previous));
 }
@@ -87,11 +87,10 @@ TEST_F(KeyboardTest, KeyMapReachesTheDocumentedKeys) {
   struct {
     KeyCode code;
     int vk;
-  } const cases[] = {{0, '1'},   {8, '9'},   {9, '0'},   {10, 'A'},  {35, 'Z'},  {36, 0xBC}, {37, 0xBE},
-                     {38, 0xBF}, {39, 0x60}, {48, 0x69}, {49, 0x0D}, {50, 0x20}, {51, 0x1B}, {52, 0x26},
-                     {53, 0x28}, {54, 0x25}, {55, 0x27}, {56, 0x10}, {57, 0x11}, {58, 0xBD}, {60, 0xDC},
-                     {61, 0x01}, {63, 0xBA}, {64, 0xBA}, {65, 0xDB}, {66, 0xDD}, {71, 0x6B}, {72, 0x6D},
-                     {73, 0x6A}, {74, 0x6F}};
+  } const cases[] = {{0, '1'},   {8, '9'},   {9, '0'},   {10, 'A'},  {35, 'Z'},  {36, 0xBC}, {37, 0xBE}, {38, 0xBF},
+                     {39, 0x60}, {48, 0x69}, {49, 0x0D}, {50, 0x20}, {51, 0x1B}, {52, 0x26}, {53, 0x28}, {54, 0x25},
+                     {55, 0x27}, {56, 0x10}, {57, 0x11}, {58, 0xBD}, {60, 0xDC}, {61, 0x01}, {63, 0xBA}, {64, 0xBA},
+                     {65, 0xDB}, {66, 0xDD}, {71, 0x6B}, {72, 0x6D}, {73, 0x6A}, {74, 0x6F}};
   for (const auto& c : cases) {
     hl::setKeyDown(c.vk, true);
     EXPECT_TRUE(Keyboard::query(c.code, pushed)) << "code " << c.code;

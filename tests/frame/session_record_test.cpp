@@ -1,6 +1,8 @@
 // The program's options and the session record, on the real stimulus
 // (headless): what the files hold, what is refused before the display is
 // touched, and what a failed write does to the exit status.
+#include "library/frame/session_record.h"
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -13,7 +15,6 @@
 #include <vector>
 
 #include "library/frame/command_line.h"
-#include "library/frame/session_record.h"
 #include "platform/headless/headless.h"
 #include "tools/stimulus_driver.h"
 
@@ -23,8 +24,8 @@ namespace {
 namespace hl = platform::headless;
 
 TEST(CommandLineTest, JoinedArgumentsSplitBackUnchangedAsWindowsReadsThem) {
-  const std::vector<std::string> arguments = {"--set", "Bar Width=8", "", "a\"b", "C:\\dir with space\\",
-                                              "\\\\server\\share", "tab\there", "end\\\\\""};
+  const std::vector<std::string> arguments = {
+      "--set", "Bar Width=8", "", "a\"b", "C:\\dir with space\\", "\\\\server\\share", "tab\there", "end\\\\\""};
   EXPECT_EQ(splitCommandLine(joinCommandLine(arguments).c_str()), arguments);
   // As a Windows shortcut or console would write them.
   EXPECT_EQ(splitCommandLine("  --record \"C:\\My Data\\s1.csv\"\t--set Bar\" Width=8\" \"a\\\"b\" \\\\x"),
@@ -132,7 +133,8 @@ TEST_F(SessionRecordTest, StartingValuesChangesAndEveryFrameAreWritten) {
   EXPECT_EQ(timings[4], "4,16.667,0");
   // The stall is in the counter before frame 22's time is read (the hook runs inside its swap).
   EXPECT_EQ(timings[22], "22,66.666,3") << "(66.666 + 0.1) / 17.667 periods missed, truncated";
-  EXPECT_EQ(summary, "Kestravon: 42 frames presented, 3 refresh periods missed, interval mean 17.480 ms, SD 8.293 ms\n");
+  EXPECT_EQ(summary,
+            "Kestravon: 42 frames presented, 3 refresh periods missed, interval mean 17.480 ms, SD 8.293 ms\n");
 }
 
 TEST_F(SessionRecordTest, AnExistingFileIsNeverOverwrittenAndNothingIsTouched) {
@@ -154,8 +156,8 @@ TEST_F(SessionRecordTest, AnExistingFileIsNeverOverwrittenAndNothingIsTouched) {
 
 TEST_F(SessionRecordTest, ARefusedStartingValueEndsWithStatus2BeforeTheModeChanges) {
   const std::string files = "--timing " + timing_ + " ";
-  EXPECT_EXIT(driver::runStimulus(5, nullptr, (files + "--set \"Bar Width=12\"").c_str()),
-              ::testing::ExitedWithCode(2), "--set \"Bar Width=12\": 12 is outside the range 3 <= Bar Width <= 10");
+  EXPECT_EXIT(driver::runStimulus(5, nullptr, (files + "--set \"Bar Width=12\"").c_str()), ::testing::ExitedWithCode(2),
+              "--set \"Bar Width=12\": 12 is outside the range 3 <= Bar Width <= 10");
   EXPECT_EXIT(driver::runStimulus(5, nullptr, (files + "--set \"Bar Width=6.5\"").c_str()),
               ::testing::ExitedWithCode(2), "\"6.5\" is not a whole number");
   EXPECT_EXIT(driver::runStimulus(5, nullptr, (files + "--set \"Bar width=6\"").c_str()), ::testing::ExitedWithCode(2),
@@ -163,11 +165,8 @@ TEST_F(SessionRecordTest, ARefusedStartingValueEndsWithStatus2BeforeTheModeChang
   EXPECT_FALSE(exists(timing_)) << "the refused run leaves no file behind";
   // In the child the mode never changed: it exits from inside the canvas,
   // before the first platform call of opening.
-  EXPECT_EXIT(
-      {
-        driver::runStimulus(5, nullptr, (files + "--set \"SOA=0\"").c_str());
-      },
-      ::testing::ExitedWithCode(2), "SOA=0");
+  EXPECT_EXIT({ driver::runStimulus(5, nullptr, (files + "--set \"SOA=0\"").c_str()); }, ::testing::ExitedWithCode(2),
+              "SOA=0");
 }
 
 // Runs 600 frames with the writes failing as on a full disk (a file-size

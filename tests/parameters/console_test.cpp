@@ -75,7 +75,7 @@ class ConsoleTest : public testing::CanvasTest {
   // A key pushed and released: one flip takes the key-down, the next the key-up.
   Image press(int vk) {
     hl::pushKeyDown(vk);
-    const Image image = flip();
+    Image image = flip();
     hl::pushKeyUp(vk);
     flip();
     return image;
@@ -83,7 +83,9 @@ class ConsoleTest : public testing::CanvasTest {
 
   Image threeRows(int selected) const {
     Image image = testing::blackScreen();
-    paintRows(image, {{"Bar", testing::streamed(bar)}, {"Road", testing::streamed(road)}, {"Sea", testing::streamed(sea)}}, selected);
+    paintRows(image,
+              {{"Bar", testing::streamed(bar)}, {"Road", testing::streamed(road)}, {"Sea", testing::streamed(sea)}},
+              selected);
     return image;
   }
 

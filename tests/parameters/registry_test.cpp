@@ -1,10 +1,9 @@
-#include "library/parameters/variable_registry.h"
-
 #include <gtest/gtest.h>
 
 #include <iterator>
 
 #include "library/parameters/parameter_console.h"
+#include "library/parameters/variable_registry.h"
 
 namespace Kestravon {
 namespace {

@@ -18,18 +18,41 @@ TEST(Sdl2KeyTranslationTest, KeysOfTheKeyMapGetTheirVirtualKeyCodes) {
     SDL_Scancode scancode;
     int vk;
   } const cases[] = {
-      {SDL_SCANCODE_A, 'A'},          {SDL_SCANCODE_Z, 'Z'},           {SDL_SCANCODE_1, '1'},
-      {SDL_SCANCODE_9, '9'},          {SDL_SCANCODE_0, '0'},           {SDL_SCANCODE_KP_0, 0x60},
-      {SDL_SCANCODE_KP_9, 0x69},      {SDL_SCANCODE_KP_PLUS, 0x6B},    {SDL_SCANCODE_KP_MINUS, 0x6D},
-      {SDL_SCANCODE_KP_MULTIPLY, 0x6A}, {SDL_SCANCODE_KP_DIVIDE, 0x6F}, {SDL_SCANCODE_RETURN, 0x0D},
-      {SDL_SCANCODE_KP_ENTER, 0x0D},  {SDL_SCANCODE_SPACE, 0x20},      {SDL_SCANCODE_ESCAPE, 0x1B},
-      {SDL_SCANCODE_UP, 0x26},        {SDL_SCANCODE_DOWN, 0x28},       {SDL_SCANCODE_LEFT, 0x25},
-      {SDL_SCANCODE_RIGHT, 0x27},     {SDL_SCANCODE_LSHIFT, 0x10},     {SDL_SCANCODE_RSHIFT, 0x10},
-      {SDL_SCANCODE_LCTRL, 0x11},     {SDL_SCANCODE_RCTRL, 0x11},      {SDL_SCANCODE_COMMA, 0xBC},
-      {SDL_SCANCODE_PERIOD, 0xBE},    {SDL_SCANCODE_SLASH, 0xBF},      {SDL_SCANCODE_MINUS, 0xBD},
-      {SDL_SCANCODE_SEMICOLON, 0xBA}, {SDL_SCANCODE_LEFTBRACKET, 0xDB}, {SDL_SCANCODE_BACKSLASH, 0xDC},
-      {SDL_SCANCODE_RIGHTBRACKET, 0xDD}, {SDL_SCANCODE_APOSTROPHE, 0xDE}, {SDL_SCANCODE_GRAVE, 0xC0},
-      {SDL_SCANCODE_F1, 0x70},        {SDL_SCANCODE_F12, 0x7B},
+      {SDL_SCANCODE_A, 'A'},
+      {SDL_SCANCODE_Z, 'Z'},
+      {SDL_SCANCODE_1, '1'},
+      {SDL_SCANCODE_9, '9'},
+      {SDL_SCANCODE_0, '0'},
+      {SDL_SCANCODE_KP_0, 0x60},
+      {SDL_SCANCODE_KP_9, 0x69},
+      {SDL_SCANCODE_KP_PLUS, 0x6B},
+      {SDL_SCANCODE_KP_MINUS, 0x6D},
+      {SDL_SCANCODE_KP_MULTIPLY, 0x6A},
+      {SDL_SCANCODE_KP_DIVIDE, 0x6F},
+      {SDL_SCANCODE_RETURN, 0x0D},
+      {SDL_SCANCODE_KP_ENTER, 0x0D},
+      {SDL_SCANCODE_SPACE, 0x20},
+      {SDL_SCANCODE_ESCAPE, 0x1B},
+      {SDL_SCANCODE_UP, 0x26},
+      {SDL_SCANCODE_DOWN, 0x28},
+      {SDL_SCANCODE_LEFT, 0x25},
+      {SDL_SCANCODE_RIGHT, 0x27},
+      {SDL_SCANCODE_LSHIFT, 0x10},
+      {SDL_SCANCODE_RSHIFT, 0x10},
+      {SDL_SCANCODE_LCTRL, 0x11},
+      {SDL_SCANCODE_RCTRL, 0x11},
+      {SDL_SCANCODE_COMMA, 0xBC},
+      {SDL_SCANCODE_PERIOD, 0xBE},
+      {SDL_SCANCODE_SLASH, 0xBF},
+      {SDL_SCANCODE_MINUS, 0xBD},
+      {SDL_SCANCODE_SEMICOLON, 0xBA},
+      {SDL_SCANCODE_LEFTBRACKET, 0xDB},
+      {SDL_SCANCODE_BACKSLASH, 0xDC},
+      {SDL_SCANCODE_RIGHTBRACKET, 0xDD},
+      {SDL_SCANCODE_APOSTROPHE, 0xDE},
+      {SDL_SCANCODE_GRAVE, 0xC0},
+      {SDL_SCANCODE_F1, 0x70},
+      {SDL_SCANCODE_F12, 0x7B},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(virtualKeyFromScancode(c.scancode), c.vk) << SDL_GetScancodeName(c.scancode);
@@ -98,7 +121,8 @@ TEST(Sdl2EventTest, TheKeyTableMovesOnlyWithTheEventTaken) {
   EXPECT_EQ(m.id, platform::kMsgKeyDown);
   EXPECT_EQ(m.wParam, static_cast<std::uintptr_t>(platform::kVkRight));
   platform::getKeyboardState(table);
-  EXPECT_EQ(table[platform::kVkRight] & 0x80, 0x80) << "down once its event is taken, although the key-up is already queued";
+  EXPECT_EQ(table[platform::kVkRight] & 0x80, 0x80)
+      << "down once its event is taken, although the key-up is already queued";
 
   ASSERT_TRUE(platform::peekMessage(m));
   EXPECT_EQ(m.id, platform::kMsgKeyUp);

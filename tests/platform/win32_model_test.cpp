@@ -13,7 +13,11 @@ using win32_model::ClassTable;
 using win32_model::MessageQueue;
 using win32_model::WindowTable;
 
-Window handle(std::uintptr_t n) { return reinterpret_cast<Window>(n * 16); }
+// Distinct handles, as a backend would hand out (the model never looks behind them).
+Window handle(int n) {
+  static char windows[8];
+  return reinterpret_cast<Window>(&windows[n]);
+}
 
 std::vector<Message> drain(MessageQueue& queue) {
   std::vector<Message> taken;

@@ -2,8 +2,8 @@
 // registration with the library's procedure, and the pixel format the
 // canvas gets, and the exit handlers that give a hidden cursor back (run
 // under Wine on an X display by the native test suite).
-#include <windows.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <csignal>
 

@@ -1,12 +1,10 @@
 // No heap allocation in the frame loop: the real stimulus, console and
-// timing overlay on (and then the session record and timing files too), runs on the headless backend while this executable's own global operator new
-// counts every allocation made on the routine's thread between the swap
-// of frame 10 and the swap of frame 1010. Keys are pressed in that window,
-// so stepping, selecting and drawing new values (ints and doubles) are all
-// covered. The backend's swaps read no frames back (present-images off),
-// so only the library and the routine can allocate there.
+// timing overlay on (and then the session record and timing files too), runs on the headless backend while this
+// executable's own global operator new counts every allocation made on the routine's thread between the swap of frame
+// 10 and the swap of frame 1010. Keys are pressed in that window, so stepping, selecting and drawing new values (ints
+// and doubles) are all covered. The backend's swaps read no frames back (present-images off), so only the library and
+// the routine can allocate there.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -126,7 +124,7 @@ void expectNoFrameAllocates(const std::string& commandLine) {
       hl::setTicksPerSwap(170000);  // 17 ms a frame: the overlay's counters move
       hl::setPresentImages(false);
       // The backend logs every swap; room for all of them is made now.
-      hl::state().log.reserve(hl::state().log.size() + 2 * kLastCounted);
+      hl::state().log.reserve(hl::state().log.size() + 2 * static_cast<std::size_t>(kLastCounted));
     }
     const bool wasCounting = counting;
     counting = false;  // the test's own queueing is not the library's

@@ -3,6 +3,7 @@
 // geometry of the moving bars.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -57,7 +58,7 @@ class Model {
     testing::fillRegion(image, 510, 382, 514, 386, 0xFFFFFF);
     if (flash()) {
       const std::uint32_t a = 0xFF0000;
-      const std::uint32_t b = static_cast<std::uint32_t>(v_.greenLevel * 255.0 + 0.5) << 8;
+      const std::uint32_t b = static_cast<std::uint32_t>(std::lround(v_.greenLevel * 255.0)) << 8;
       const bool upperRight = v_.motionDirection == 1;
       for (int i = 0; i < g_.N; ++i) {
         const std::uint32_t colour = (phase() + i) % 2 == 0 ? a : b;
@@ -165,8 +166,8 @@ TEST_F(StimulusTest, BarWidthAndPathRatioChangeTheRows) {
     int width;
     int L;
     int N;
-  } const cases[] = {{1.0, 7, 588, 42}, {1.0, 3, 600, 100}, {1.5, 6, 600, 50}, {2.0, 6, 576, 32},
-                     {6.0, 10, 560, 8}, {1.0, 10, 600, 30}};
+  } const cases[] = {{1.0, 7, 588, 42}, {1.0, 3, 600, 100}, {1.5, 6, 600, 50},
+                     {2.0, 6, 576, 32}, {6.0, 10, 560, 8},  {1.0, 10, 600, 30}};
   for (const Case& c : cases) {
     Model model;
     Variables v;

@@ -42,11 +42,13 @@ bool collectingRects = false;
 
 // The test executable is linked with --wrap=glRectd: the library's fills
 // come here first, then go to the driver unchanged.
+// NOLINTBEGIN(bugprone-reserved-identifier): the linker's --wrap fixes these names.
 extern "C" void __real_glRectd(GLdouble x1, GLdouble y1, GLdouble x2, GLdouble y2);
 extern "C" void __wrap_glRectd(GLdouble x1, GLdouble y1, GLdouble x2, GLdouble y2) {
   if (collectingRects) drawnRects().push_back({x1, y1, x2, y2});
   __real_glRectd(x1, y1, x2, y2);
 }
+// NOLINTEND(bugprone-reserved-identifier)
 
 namespace Kestravon {
 namespace {

@@ -1,19 +1,16 @@
 #include "tests/support/headless_fixture.h"
 
 #include "library/canvas/canvas.h"
-#include "library/frame/clock.h"
-#include "library/frame/keyboard.h"
+#include "library/frame/startup.h"
 #include "library/parameters/parameter_console.h"
-#include "library/parameters/variable_registry.h"
 
 namespace Kestravon {
 namespace testing {
 
 void HeadlessTest::SetUp() {
   platform::headless::reset();
-  Clock::initialize();
-  Keyboard::reset();
-  VariableRegistry::clear();
+  initializeLibrary();
+  // The runner switches the console on; tests that want it say so.
   ParameterConsole::setEnabled(false);
 }
 
@@ -27,8 +24,8 @@ void HeadlessTest::TearDown() { platform::headless::reset(); }
       }
       const std::uint32_t got = image.rgb(x, y);
       if (got != rgb) {
-        return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is 0x" << std::hex << got
-                                             << ", expected 0x" << rgb;
+        return ::testing::AssertionFailure()
+               << "pixel (" << x << ", " << y << ") is 0x" << std::hex << got << ", expected 0x" << rgb;
       }
     }
   }
