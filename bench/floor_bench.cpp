@@ -24,6 +24,7 @@
 #include "library/canvas/display_lists.h"
 #include "library/frame/application.h"
 #include "platform/platform.h"
+#include "stimulus/stimulus.h"
 #ifdef KESTRAVON_FLOOR_HEADLESS
 #include "platform/headless/headless.h"
 #endif
@@ -33,8 +34,6 @@ namespace pf = Kestravon::platform;
 
 namespace {
 
-constexpr int kWidth = 1024;
-constexpr int kHeight = 768;
 constexpr int kRows = 6;
 constexpr int kSelectedRow = 2;  // SOA, where the console keys leave the selection
 
@@ -50,7 +49,7 @@ bool openCanvas(APICanvasProperties& canvas) {
   application.className = kClassName;
   application.showCommand = 1;
   try {
-    canvas.open(kWidth, kHeight, 32, 60);
+    canvas.open(kDisplayWidth, kDisplayHeight, 32, 60);
   } catch (const char* text) {
     std::fprintf(stderr, "%s\n", text);
     return false;
@@ -64,7 +63,7 @@ void setUpState() {
   glDrawBuffer(GL_BACK);
   glReadBuffer(GL_BACK);
   glLoadIdentity();
-  glOrtho(0, kWidth, kHeight, 0, -1, 1);
+  glOrtho(0, kDisplayWidth, kDisplayHeight, 0, -1, 1);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glTranslated(0.375, 0.375, 0);
@@ -124,7 +123,7 @@ int main(int argc, char** argv) {
 #endif
   APICanvasProperties canvas;
   if (!openCanvas(canvas)) {
-    std::fprintf(stderr, "%s: cannot open a %dx%d canvas\n", name, kWidth, kHeight);
+    std::fprintf(stderr, "%s: cannot open a %dx%d canvas\n", name, kDisplayWidth, kDisplayHeight);
     return 1;
   }
   buildDisplayLists();
@@ -144,8 +143,8 @@ int main(int argc, char** argv) {
   const int w = options.barWidth;
   const int soa = options.soa;
   Row rows[kRows] = {
-      {"Path-length Ratio", "1", 0, 0}, {"Bar Width", "", 0, 0},         {"SOA", "", 0, 0},
-      {"Eccentricity", "80", 0, 0},     {"Motion Direction", "1", 0, 0}, {"Green luminance", "1", 0, 0},
+      {kPathRatioLabel, "1", 0, 0},     {kBarWidthLabel, "", 0, 0},         {kSoaLabel, "", 0, 0},
+      {kEccentricityLabel, "80", 0, 0}, {kMotionDirectionLabel, "1", 0, 0}, {kGreenLevelLabel, "1", 0, 0},
   };
   std::snprintf(rows[1].value, sizeof rows[1].value, "%d", w);
   std::snprintf(rows[2].value, sizeof rows[2].value, "%d", soa);

@@ -22,6 +22,7 @@
 #include "library/frame/command_line.h"
 #include "library/parameters/parameter_console.h"
 #include "platform/headless/headless.h"
+#include "stimulus/stimulus.h"
 #include "tools/stimulus_driver.h"
 
 using namespace Kestravon;
@@ -72,8 +73,8 @@ int main(int argc, char** argv) {
         }
         if (frame == first) {
           if (!console) ParameterConsole::setEnabled(false);
-          settingsOk =
-              driver::variableValue("Bar Width") == options.barWidth && driver::variableValue("SOA") == options.soa;
+          settingsOk = driver::variableValue(kBarWidthLabel) == options.barWidth &&
+                       driver::variableValue(kSoaLabel) == options.soa;
           timer.start();
         } else if (frame > first) {
           timer.mark();

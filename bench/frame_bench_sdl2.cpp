@@ -50,9 +50,9 @@ int main(int argc, char** argv) {
       bench::pushKeyPress(keys[static_cast<std::size_t>(frame / bench::kFramesPerKey)], true);
     }
     if (frame == first) {
-      if (intVariable("Bar Width") != options.barWidth || intVariable("SOA") != options.soa) {
+      if (intVariable(kBarWidthLabel) != options.barWidth || intVariable(kSoaLabel) != options.soa) {
         std::fprintf(stderr, "frame_bench_sdl2: the console keys did not reach w=%d soa=%d (got %d, %d)\n",
-                     options.barWidth, options.soa, intVariable("Bar Width"), intVariable("SOA"));
+                     options.barWidth, options.soa, intVariable(kBarWidthLabel), intVariable(kSoaLabel));
         std::exit(1);
       }
       timer.start();

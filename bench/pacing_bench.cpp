@@ -26,7 +26,6 @@ namespace {
 constexpr int kOpeningSwaps = 2;
 // Frames left to settle (window mapping, first atlas builds) before timing.
 constexpr int kSettleFrames = 60;
-constexpr double kTargetMs = 1000.0 / 60.0;
 // The canvas's intervalLimit at 60 Hz: one period plus one millisecond.
 constexpr double kLimitMs = 1000.0 / 60.0 + 1.0;
 

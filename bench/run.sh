@@ -20,8 +20,8 @@ done
 
 # A private 1024x768x24 X server, started as the end-to-end tests start it
 # (a display of its own choosing, no reset between the programs).
-# shellcheck source=tests/e2e/lib.sh
-. "$(dirname "$0")/../tests/e2e/lib.sh"
+# shellcheck source=tests/e2e/x_servers.sh
+. "$(dirname "$0")/../tests/e2e/x_servers.sh"
 start_xvfb 1024x768x24 || exit 2
 trap stop_xvfb EXIT
 

@@ -12,6 +12,12 @@ using namespace Kestravon;
 
 const int kDisplayWidth = 1024;
 const int kDisplayHeight = 768;
+const char* const kPathRatioLabel = "Path-length Ratio";
+const char* const kBarWidthLabel = "Bar Width";
+const char* const kSoaLabel = "SOA";
+const char* const kEccentricityLabel = "Eccentricity";
+const char* const kMotionDirectionLabel = "Motion Direction";
+const char* const kGreenLevelLabel = "Green luminance";
 const double kRefreshRate = 60.0;
 
 namespace {
@@ -47,17 +53,17 @@ void stimulus_main() {
   double greenLevel = 1.0;
 
   1.0 <= range <= 6.0;
-  VariableRegistrar::add(pathRatio).label("Path-length Ratio").range(range).step(2).step(0.5);
+  VariableRegistrar::add(pathRatio).label(kPathRatioLabel).range(range).step(2).step(0.5);
   3 <= range <= 10;
-  VariableRegistrar::add(barWidth).label("Bar Width").range(range).step(1).step(1);
+  VariableRegistrar::add(barWidth).label(kBarWidthLabel).range(range).step(1).step(1);
   1 <= range <= 10;
-  VariableRegistrar::add(soa).label("SOA").range(range).step(1).step(1);
+  VariableRegistrar::add(soa).label(kSoaLabel).range(range).step(1).step(1);
   10 <= range <= 140;
-  VariableRegistrar::add(eccentricity).label("Eccentricity").range(range).step(10).step(20);
+  VariableRegistrar::add(eccentricity).label(kEccentricityLabel).range(range).step(10).step(20);
   -1 <= range <= 1;
-  VariableRegistrar::add(motionDirection).label("Motion Direction").range(range).step(1).step(2);
+  VariableRegistrar::add(motionDirection).label(kMotionDirectionLabel).range(range).step(1).step(2);
   0.0 <= range <= 1.0;
-  VariableRegistrar::add(greenLevel).label("Green luminance").range(range).step(0.05).step(0.05);
+  VariableRegistrar::add(greenLevel).label(kGreenLevelLabel).range(range).step(0.05).step(0.05);
 
   const int barHeight = 40;
   const double redLevel = 1.0;

@@ -26,6 +26,7 @@
 
 #include "library/canvas/canvas.h"
 #include "platform/headless/headless.h"
+#include "stimulus/stimulus.h"
 #include "tools/stimulus_driver.h"
 
 using namespace Kestravon;
@@ -67,8 +68,8 @@ struct Limits {
   double hi;
 };
 
-const Limits kLimits[] = {{"Path-length Ratio", 1.0, 6.0}, {"Bar Width", 3, 10},        {"SOA", 1, 10},
-                          {"Eccentricity", 10, 140},       {"Motion Direction", -1, 1}, {"Green luminance", 0.0, 1.0}};
+const Limits kLimits[] = {{kPathRatioLabel, 1.0, 6.0},   {kBarWidthLabel, 3, 10},        {kSoaLabel, 1, 10},
+                          {kEccentricityLabel, 10, 140}, {kMotionDirectionLabel, -1, 1}, {kGreenLevelLabel, 0.0, 1.0}};
 
 }  // namespace
 

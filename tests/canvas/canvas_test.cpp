@@ -12,6 +12,7 @@
 #include "library/frame/startup.h"
 #include "stimulus/stimulus.h"
 #include "tests/support/canvas_fixture.h"
+#include "tests/support/image_check.h"
 
 namespace Kestravon {
 namespace {

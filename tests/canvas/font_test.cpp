@@ -20,6 +20,7 @@
 #include "library/canvas/gl.h"
 #include "tests/support/canvas_fixture.h"
 #include "tests/support/font_model.h"
+#include "tests/support/image_check.h"
 
 namespace Kestravon {
 namespace {
@@ -114,9 +115,9 @@ TEST_F(FontTest, SegmentListsDrawTheDocumentedStrokesInOrder) {
     }
   }
   // The documented extremes, spelled out.
-  EXPECT_EQ(linesOf(segmentLists['8'], 0, 100).size(), 7u) << "14 vertices";
-  EXPECT_EQ(linesOf(segmentLists[' '], 0, 100).size(), 0u);
-  const std::vector<Line> one = linesOf(segmentLists['1'], 0, 100);
+  EXPECT_EQ(linesOf(segmentLists[int{'8'}], 0, 100).size(), 7u) << "14 vertices";
+  EXPECT_EQ(linesOf(segmentLists[int{' '}], 0, 100).size(), 0u);
+  const std::vector<Line> one = linesOf(segmentLists[int{'1'}], 0, 100);
   ASSERT_EQ(one.size(), 2u);
   EXPECT_NEAR(one[0].x1, 8, 1e-3);
   EXPECT_NEAR(one[0].y1, -15, 1e-3);
@@ -139,7 +140,7 @@ TEST_F(FontTest, BitmapListsAdvanceByTheirWidthPlusOne) {
   glRasterPos2i(30, 30);
   GLfloat p[4];
   glGetFloatv(GL_CURRENT_RASTER_POSITION, p);
-  glCallList(fontLists['M']);
+  glCallList(fontLists[int{'M'}]);
   GLfloat q[4];
   glGetFloatv(GL_CURRENT_RASTER_POSITION, q);
   EXPECT_EQ(q[0] - p[0], 9.0f);

@@ -12,6 +12,7 @@
 #include "library/parameters/variable_registry.h"
 #include "tests/support/canvas_fixture.h"
 #include "tests/support/font_model.h"
+#include "tests/support/image_check.h"
 
 namespace Kestravon {
 namespace {

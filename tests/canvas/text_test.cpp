@@ -13,6 +13,7 @@
 #include "library/canvas/gl.h"
 #include "tests/support/canvas_fixture.h"
 #include "tests/support/font_model.h"
+#include "tests/support/image_check.h"
 
 namespace Kestravon {
 namespace {

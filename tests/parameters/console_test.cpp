@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "tests/support/canvas_fixture.h"
 #include "tests/support/font_model.h"
+#include "tests/support/image_check.h"
 #include "tools/stimulus_driver.h"
 
 namespace Kestravon {

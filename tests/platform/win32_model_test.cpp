@@ -90,20 +90,20 @@ TEST(Win32ModelKeyTest, TheTableMovesWhenTheMessageIsTakenAndTogglesOnFreshPress
   queue.key('X', 0, true);  // auto-repeat
   queue.key('X', 0, false);
   queue.keys().copyTo(table);
-  EXPECT_EQ(table['X'], 0) << "nothing taken yet";
+  EXPECT_EQ(table[int{'X'}], 0) << "nothing taken yet";
 
   Message m;
   ASSERT_TRUE(queue.take(m));
   queue.keys().copyTo(table);
-  EXPECT_EQ(table['X'], 0x81) << "down, toggled";
+  EXPECT_EQ(table[int{'X'}], 0x81) << "down, toggled";
   EXPECT_EQ(m.lParam & (1 << 30), 0) << "a fresh press";
   ASSERT_TRUE(queue.take(m));
   queue.keys().copyTo(table);
-  EXPECT_EQ(table['X'], 0x81) << "an auto-repeat does not toggle again";
+  EXPECT_EQ(table[int{'X'}], 0x81) << "an auto-repeat does not toggle again";
   EXPECT_NE(m.lParam & (1 << 30), 0) << "the repeat says the key was down";
   ASSERT_TRUE(queue.take(m));
   queue.keys().copyTo(table);
-  EXPECT_EQ(table['X'], 0x01) << "up, still toggled";
+  EXPECT_EQ(table[int{'X'}], 0x01) << "up, still toggled";
 
   queue.key(kVkShift, kVkLShift, true);
   queue.key(kVkShift, kVkRShift, true);

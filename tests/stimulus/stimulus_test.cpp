@@ -12,6 +12,7 @@
 #include "tests/support/bar_geometry.h"
 #include "tests/support/font_model.h"
 #include "tests/support/headless_fixture.h"
+#include "tests/support/image_check.h"
 #include "tools/stimulus_driver.h"
 
 namespace Kestravon {
