@@ -23,12 +23,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$1
 work=$(mktemp -d)
 
-wine=$(command -v wine || command -v wine64 || echo /usr/lib/wine/wine64)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-export WINEPREFIX="$build/wineprefix-exit"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-rm -rf "$WINEPREFIX"
+# shellcheck source=tests/e2e/wine.sh
+. "$here/wine.sh"
+wine_setup "$build/wineprefix-exit"
 trap '"$wineserver" -k 2>/dev/null; stop_xorg; rm -rf "$work"' EXIT
 
 if ! start_xorg_dummy "$here/dummy.conf" "$work/xorg.log"; then
@@ -37,14 +34,8 @@ if ! start_xorg_dummy "$here/dummy.conf" "$work/xorg.log"; then
 fi
 expect_screen "desktop" 1280x1024
 
-# Prepared as in wine_test.sh, while the desktop is at 1280x1024
-# (Wine restores the mode it finds then).
-started=$(date +%s)
-"$wine" wineboot -i >/dev/null 2>&1
-"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-"$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-"$wineserver" -w
-echo "prefix ready in $(( $(date +%s) - started )) s"
+# Prepared while the desktop is at 1280x1024.
+wine_prepare
 
 switched() { xrandr --current 2>/dev/null | grep -Eq '^ +1024x768 +60\.[0-9]+\*'; }
 

@@ -11,26 +11,13 @@ build=$1
 probe=$2
 work=$(mktemp -d)
 
-wine=$(command -v wine || command -v wine64 || echo /usr/lib/wine/wine64)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-# A fresh prefix in the build tree for every run; no debug chatter; no
-# offer to install Mono or Gecko.
-export WINEPREFIX="$build/wineprefix"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-rm -rf "$WINEPREFIX"
+# shellcheck source=tests/e2e/wine.sh
+. "$here/wine.sh"
+wine_setup "$build/wineprefix"
 trap '"$wineserver" -k 2>/dev/null; stop_xvfb; rm -rf "$work"' EXIT
 
 start_xvfb 1024x768x24 || exit 1
-started=$(date +%s)
-"$wine" wineboot -i >/dev/null 2>&1
-# Windows not managed by a window manager (otherwise Wine waits 2 s on each
-# destroyed window and message box), and a crash ends the process instead of
-# waiting in a dialog.
-"$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-"$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-"$wineserver" -w
-echo "prefix ready in $(( $(date +%s) - started )) s"
+wine_prepare
 
 "$wine" "$build/tests/unit_tests.exe" >"$work/unit.log" 2>&1
 status=$?
