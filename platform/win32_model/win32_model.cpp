@@ -90,8 +90,6 @@ bool KeyTable::isDown(int virtualKey) const { return inTable(virtualKey) && (ent
 
 void KeyTable::copyTo(unsigned char state[256]) const { std::memcpy(state, entries_, sizeof entries_); }
 
-void KeyTable::clear() { std::memset(entries_, 0, sizeof entries_); }
-
 // ---- window classes -----------------------------------------------------------
 
 std::uint16_t ClassTable::add(const WindowClass& windowClass) {
@@ -142,11 +140,6 @@ bool WindowTable::isLive(Window window) const {
 
 bool WindowTable::isKnown(Window window) const { return find(window) != nullptr; }
 
-WindowProcedure WindowTable::procedureOf(Window window) const {
-  const Entry* entry = find(window);
-  return entry != nullptr && entry->alive ? entry->procedure : nullptr;
-}
-
 bool WindowTable::destroy(Window window) {
   Entry* entry = find(window);
   if (entry == nullptr || !entry->alive || entry->destroying) return false;
@@ -154,7 +147,7 @@ bool WindowTable::destroy(Window window) {
   const WindowProcedure procedure = entry->procedure;
   // Still valid here: the procedure may use the window (and its context).
   if (procedure != nullptr) procedure(window, kMsgDestroy, 0, 0);
-  entry = find(window);  // the procedure may have added windows, or cleared the table
+  entry = find(window);  // the procedure may have added windows, or reset the backend
   if (entry == nullptr) return false;
   entry->alive = false;
   entry->destroying = false;
@@ -291,16 +284,6 @@ void MessageQueue::windowDestroyed(Window window) {
   // too, so the key table still sees every release.
   paints_.erase(std::remove(paints_.begin(), paints_.end(), window), paints_.end());
   if (focus_ == window) focus_ = nullptr;
-}
-
-void MessageQueue::clear() {
-  queue_.clear();
-  paints_.clear();
-  quitPending_ = false;
-  quitExitCode_ = 0;
-  focus_ = nullptr;
-  keys_.clear();
-  arrived_.clear();
 }
 
 }  // namespace win32_model

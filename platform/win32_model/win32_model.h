@@ -49,7 +49,6 @@ class KeyTable {
   void set(int virtualKey, bool down);
   bool isDown(int virtualKey) const;
   void copyTo(unsigned char state[256]) const;
-  void clear();
 
  private:
   unsigned char entries_[256] = {};
@@ -67,8 +66,6 @@ class ClassTable {
   // RegisterClassExA: the atom, or 0 for no name or a name already taken.
   std::uint16_t add(const WindowClass& windowClass);
   const WindowClassEntry* find(const char* name) const;  // null when none
-  std::size_t size() const { return classes_.size(); }
-  void clear() { classes_.clear(); }
 
  private:
   std::vector<WindowClassEntry> classes_;
@@ -80,17 +77,15 @@ class ClassTable {
 class WindowTable {
  public:
   void add(Window window, WindowProcedure procedure);
-  bool isLive(Window window) const;                  // made here and not destroyed (valid during its WM_DESTROY)
-  bool isKnown(Window window) const;                 // made here, dead or alive
-  WindowProcedure procedureOf(Window window) const;  // null unless live
+  bool isLive(Window window) const;   // made here and not destroyed (valid during its WM_DESTROY)
+  bool isKnown(Window window) const;  // made here, dead or alive
   // DestroyWindow: false (and nothing sent) unless the window is live.
   // WM_DESTROY goes to the procedure while the window is still valid; the
-  // window is marked dead after it returns, unless the table was cleared
-  // meanwhile. The caller then frees what the window held.
+  // window is marked dead after it returns, unless the table was replaced
+  // meanwhile (a backend reset). The caller then frees what the window held.
   bool destroy(Window window);
   // DispatchMessageA: the procedure's answer, 0 when the window is not live.
   std::intptr_t dispatch(const Message& message) const;
-  void clear() { windows_.clear(); }
 
  private:
   struct Entry {
@@ -128,7 +123,6 @@ class MessageQueue {
   void postQuit(int exitCode);
   // The window keyboard input goes to; null sends it to no window.
   void setFocus(Window window) { focus_ = window; }
-  Window focus() const { return focus_; }
 
   // PeekMessageA(PM_REMOVE) with no filter: takes the next message and
   // updates the key table as an input message is taken.
@@ -140,9 +134,6 @@ class MessageQueue {
 
   KeyTable& keys() { return keys_; }
   const KeyTable& keys() const { return keys_; }
-
-  // Back to an empty queue, all keys up, no focus.
-  void clear();
 
  private:
   struct Queued {
