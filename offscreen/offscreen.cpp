@@ -56,13 +56,11 @@ Image frame() { return hl::frontImage(); }
 bool savePng(const Image& image, const std::string& path) { return hl::writePng(image, path); }
 
 double variable(const std::string& label) {
-  for (VariableMonitor_Holder* holder : VariableRegistry::holders()) {
-    if (holder->labelText() != label) continue;
-    char text[32];
-    holder->formatValue(text, sizeof text);
-    return std::strtod(text, nullptr);
-  }
-  return std::numeric_limits<double>::quiet_NaN();
+  VariableMonitor_Holder* holder = VariableRegistry::findLabelled(label);
+  if (holder == nullptr) return std::numeric_limits<double>::quiet_NaN();
+  char text[32];  // the shortest text that reads back exactly
+  holder->formatValue(text, sizeof text);
+  return std::strtod(text, nullptr);
 }
 
 void setFramePeriod(double milliseconds) { framePeriodMs = milliseconds; }

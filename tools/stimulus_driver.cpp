@@ -1,46 +1,33 @@
 #include "tools/stimulus_driver.h"
 
-#include <cmath>
-#include <limits>
-
-#include "library/frame/startup.h"
-#include "platform/headless/headless.h"
+#include "offscreen/offscreen.h"
 #include "stimulus/stimulus.h"
 
 namespace Kestravon {
 namespace driver {
 
-namespace hl = platform::headless;
-
 namespace {
 
 constexpr int kOpeningFrames = 2;
+constexpr double kDefaultFramePeriodMs = 1000.0 / 60.0;
 
 }  // namespace
 
 int runStimulus(int frames, const std::function<void(int frame)>& onFrame, const char* commandLine) {
-  hl::reset();
-  hl::setSwapHook([frames, &onFrame](int swap) {
-    const int frame = swap - kOpeningFrames;
-    if (frame < 0) return;
-    if (onFrame) onFrame(frame);
-    if (frame == frames) hl::setKeyDown(platform::kVkEscape, true);
-  });
-  const int status = startUp(nullptr, nullptr, commandLine, 1, stimulus_main);
-  hl::setSwapHook(nullptr);
+  // The routine's frames, after the canvas's blank opening ones; the
+  // counter stands still unless the caller moves it.
+  offscreen::setFramePeriod(0.0);
+  const int status = offscreen::run(
+      frames + kOpeningFrames,
+      [&onFrame](int swap) {
+        if (swap >= kOpeningFrames && onFrame) onFrame(swap - kOpeningFrames);
+      },
+      commandLine, stimulus_main);
+  offscreen::setFramePeriod(kDefaultFramePeriodMs);
   return status;
 }
 
-VariableMonitor_Holder* findHolder(const std::string& label) {
-  for (VariableMonitor_Holder* holder : VariableRegistry::holders()) {
-    if (auto* h = dynamic_cast<VariableMonitor_Holder_Instance<int>*>(holder)) {
-      if (h->label == label) return holder;
-    } else if (auto* d = dynamic_cast<VariableMonitor_Holder_Instance<double>*>(holder)) {
-      if (d->label == label) return holder;
-    }
-  }
-  return nullptr;
-}
+VariableMonitor_Holder* findHolder(const std::string& label) { return VariableRegistry::findLabelled(label); }
 
 bool setVariable(const std::string& label, double value) {
   VariableMonitor_Holder* holder = findHolder(label);
@@ -55,12 +42,7 @@ bool setVariable(const std::string& label, double value) {
   return false;
 }
 
-double variableValue(const std::string& label) {
-  VariableMonitor_Holder* holder = findHolder(label);
-  if (auto* h = dynamic_cast<VariableMonitor_Holder_Instance<int>*>(holder)) return *h->variable;
-  if (auto* d = dynamic_cast<VariableMonitor_Holder_Instance<double>*>(holder)) return *d->variable;
-  return std::numeric_limits<double>::quiet_NaN();
-}
+double variableValue(const std::string& label) { return offscreen::variable(label); }
 
 }  // namespace driver
 }  // namespace Kestravon

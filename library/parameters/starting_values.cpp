@@ -14,13 +14,6 @@ namespace {
 bool applied = false;
 bool recorded = false;
 
-VariableMonitor_Holder* holderLabelled(const std::string& label) {
-  for (VariableMonitor_Holder* holder : VariableRegistry::holders()) {
-    if (holder->labelText() == label) return holder;
-  }
-  return nullptr;
-}
-
 [[noreturn]] void refuse(const std::string& setting, const std::string& why) {
   SessionRecord::abandon();  // so that the corrected command line can create them again
   std::fprintf(stderr, "Kestravon: --set \"%s\": %s\n", setting.c_str(), why.c_str());
@@ -37,7 +30,7 @@ void applyStartingValues(const std::vector<std::string>& settings) {
     const std::size_t equals = setting.find('=');
     const std::string label = setting.substr(0, equals);
     const std::string value = equals == std::string::npos ? std::string() : setting.substr(equals + 1);
-    VariableMonitor_Holder* holder = holderLabelled(label);
+    VariableMonitor_Holder* holder = VariableRegistry::findLabelled(label);
     if (holder == nullptr) {
       std::string labels;
       for (VariableMonitor_Holder* h : VariableRegistry::holders()) {

@@ -194,6 +194,13 @@ VariableMonitor_Holder* VariableRegistry::find(void* key) {
   throw false;
 }
 
+VariableMonitor_Holder* VariableRegistry::findLabelled(const std::string& label) {
+  for (VariableMonitor_Holder* holder : holders()) {
+    if (holder->labelText() == label) return holder;
+  }
+  return nullptr;
+}
+
 void VariableRegistry::setLabel(void* identifier, const std::string& label) {
   try {
     find(identifier)->setLabel(label);

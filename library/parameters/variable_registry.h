@@ -67,6 +67,8 @@ class VariableRegistry {
 
   // The first holder bound to `key`; throws the boolean false when there is none.
   static VariableMonitor_Holder* find(void* key);
+  // The first holder with this label; null when there is none.
+  static VariableMonitor_Holder* findLabelled(const std::string& label);
   // These drop a value addressed to an unregistered identifier, silently.
   static void setLabel(void* identifier, const std::string& label);
   static void setRange(void* identifier, Range& range);
