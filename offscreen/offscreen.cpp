@@ -1,6 +1,7 @@
 #include "offscreen/offscreen.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <vector>
 

@@ -96,7 +96,9 @@ std::string hex(std::uint32_t value);
 // Only handles this backend made and has not freed are dereferenced.
 WindowObject* findWindow(Window window);
 WindowObject* findLiveWindow(Window window);
-DeviceContextObject* findDeviceContext(DeviceContext dc);
+DeviceContextObject* findHeldDeviceContext(DeviceContext dc);  // null unless made here and not released
+// The live window of a held device context, as every GL operation needs it; null otherwise.
+WindowObject* windowOfHeldDeviceContext(DeviceContext dc);
 std::size_t findContextIndex(GLContext context);  // contexts.size() when unknown
 // The canvas that would have the keyboard focus: the newest one still open.
 Window focusWindow();

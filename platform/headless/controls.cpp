@@ -38,12 +38,17 @@ WindowObject* findLiveWindow(Window window) {
   return w != nullptr && backend().windowTable.isLive(window) ? w : nullptr;
 }
 
-DeviceContextObject* findDeviceContext(DeviceContext dc) {
+DeviceContextObject* findHeldDeviceContext(DeviceContext dc) {
   if (dc == nullptr) return nullptr;
   for (const auto& d : backend().deviceContexts) {
-    if (d.get() == dc) return d.get();
+    if (d.get() == dc) return d->held ? d.get() : nullptr;
   }
   return nullptr;
+}
+
+WindowObject* windowOfHeldDeviceContext(DeviceContext dc) {
+  const DeviceContextObject* d = findHeldDeviceContext(dc);
+  return d != nullptr ? findLiveWindow(d->window) : nullptr;
 }
 
 std::size_t findContextIndex(GLContext context) {
@@ -72,33 +77,10 @@ void reset() {
 State& state() { return backend().state; }
 Faults& faults() { return backend().faults; }
 
-namespace {
-
-bool isInput(std::uint32_t id) {
-  switch (id) {
-    case kMsgKeyDown:
-    case kMsgKeyUp:
-    case kMsgSysKeyDown:
-    case kMsgSysKeyUp:
-    case kMsgMouseMove:
-    case kMsgLButtonDown:
-    case kMsgLButtonUp:
-    case kMsgRButtonDown:
-    case kMsgRButtonUp:
-    case kMsgMButtonDown:
-    case kMsgMButtonUp:
-    case kMsgXButtonDown:
-    case kMsgXButtonUp: return true;
-    default: return false;
-  }
-}
-
-}  // namespace
-
 // Key, button and motion messages are input: they move the key table when
 // taken; everything else is posted.
 void pushMessage(const Message& message) {
-  if (isInput(message.id)) {
+  if (win32_model::isInputMessage(message.id)) {
     backend().queue.input(message);
   } else {
     backend().queue.post(message);

@@ -143,8 +143,8 @@ DeviceContext getDeviceContext(Window window) {
 
 void releaseDeviceContext(Window, DeviceContext dc) {
   logCall("releaseDeviceContext");
-  DeviceContextObject* d = headless::findDeviceContext(dc);
-  if (d == nullptr || !d->held) return;
+  DeviceContextObject* d = headless::findHeldDeviceContext(dc);
+  if (d == nullptr) return;
   d->held = false;
   --backend().state.deviceContextsHeld;
 }
@@ -153,17 +153,13 @@ int choosePixelFormat(DeviceContext dc, const PixelFormatDescriptor& descriptor)
   logCall("choosePixelFormat " + headless::hex(descriptor.flags) + " " + std::to_string(descriptor.colorBits) + " " +
           std::to_string(descriptor.depthBits) + " " + std::to_string(descriptor.auxBuffers));
   if (backend().faults.choosePixelFormat) return 0;
-  DeviceContextObject* d = headless::findDeviceContext(dc);
-  if (d == nullptr || !d->held) return 0;
-  return headless::kOnlyPixelFormat;
+  return headless::findHeldDeviceContext(dc) != nullptr ? headless::kOnlyPixelFormat : 0;
 }
 
 bool setPixelFormat(DeviceContext dc, int format, const PixelFormatDescriptor&) {
   logCall("setPixelFormat " + std::to_string(format));
   if (backend().faults.setPixelFormat || format != headless::kOnlyPixelFormat) return false;
-  DeviceContextObject* d = headless::findDeviceContext(dc);
-  if (d == nullptr || !d->held) return false;
-  WindowObject* w = headless::findLiveWindow(d->window);
+  WindowObject* w = headless::windowOfHeldDeviceContext(dc);
   if (w == nullptr) return false;
   // A window's pixel format can be set only once.
   if (w->pixelFormat != 0 && w->pixelFormat != format) return false;
@@ -174,9 +170,7 @@ bool setPixelFormat(DeviceContext dc, int format, const PixelFormatDescriptor&) 
 GLContext createGLContext(DeviceContext dc) {
   logCall("createGLContext");
   if (backend().faults.createGLContext) return nullptr;
-  DeviceContextObject* d = headless::findDeviceContext(dc);
-  if (d == nullptr || !d->held) return nullptr;
-  WindowObject* w = headless::findLiveWindow(d->window);
+  WindowObject* w = headless::windowOfHeldDeviceContext(dc);
   // As wglCreateContext, a context needs a window with a pixel format.
   if (w == nullptr || w->pixelFormat == 0) return nullptr;
   if (!headless::startEgl() || !headless::ensureSurface(*w)) return nullptr;
@@ -217,9 +211,8 @@ bool makeCurrent(DeviceContext dc, GLContext context) {
     return true;
   }
   const std::size_t index = headless::findContextIndex(context);
-  DeviceContextObject* d = headless::findDeviceContext(dc);
-  if (index == b.contexts.size() || d == nullptr || !d->held) return fail();
-  WindowObject* w = headless::findLiveWindow(d->window);
+  if (index == b.contexts.size()) return fail();
+  WindowObject* w = headless::windowOfHeldDeviceContext(dc);
   if (w == nullptr || w->pixelFormat == 0 || !headless::ensureSurface(*w)) return fail();
   if (eglMakeCurrent(headless::eglDisplay(), w->surface, w->surface, context->context) != EGL_TRUE) {
     headless::reportEglFailure("eglMakeCurrent");
@@ -250,9 +243,7 @@ void deleteGLContext(GLContext context) {
 bool swapBuffers(DeviceContext dc) {
   logCall("swapBuffers");
   auto& b = backend();
-  DeviceContextObject* d = headless::findDeviceContext(dc);
-  if (d == nullptr || !d->held) return false;
-  WindowObject* w = headless::findLiveWindow(d->window);
+  WindowObject* w = headless::windowOfHeldDeviceContext(dc);
   // Only the window the current context draws into can be read back.
   if (w == nullptr || w->surface == EGL_NO_SURFACE || !headless::eglReady() ||
       eglGetCurrentContext() == EGL_NO_CONTEXT || eglGetCurrentSurface(EGL_DRAW) != w->surface) {

@@ -63,6 +63,13 @@ int buttonOf(const Message& message, bool& down) {
 
 }  // namespace
 
+bool isInputMessage(std::uint32_t id) {
+  bool down = false;
+  Message message;
+  message.id = id;
+  return isKeyMessage(id) || id == kMsgMouseMove || buttonOf(message, down) != 0;
+}
+
 // ---- key table ----------------------------------------------------------------
 
 void KeyTable::set(int virtualKey, bool down) {

@@ -39,6 +39,10 @@ namespace Kestravon {
 namespace platform {
 namespace win32_model {
 
+// Key, mouse-button and mouse-motion messages: the input a window system
+// queues (and which moves the key table when taken).
+bool isInputMessage(std::uint32_t id);
+
 class KeyTable {
  public:
   // A key went down or up. sidedKey is VK_LSHIFT..VK_RMENU for a modifier
