@@ -35,14 +35,12 @@ expect_screen "desktop" 1280x1024
 
 window_id_shown() { [ -n "$(window_id "$1")" ]; }
 no_window() { [ -z "$(window_id "$1")" ]; }
-switched() { xrandr --current 2>/dev/null | grep -Eq '^ +1024x768 +60\.[0-9]+\*'; }
 cursor_is() { [ "$("$cursor")" = "$1" ]; }
 
 # expect_switched WHAT: the screen runs at 1024x768, 60 Hz, with no cursor
 # over the program's canvas.
 expect_switched() {
-  if eventually 15 switched; then pass "$1: screen switched to 1024x768 at 60 Hz"
-  else fail "$1: screen at $(screen_size): $(xrandr --current | grep '\*')"; fi
+  expect_mode_switched "$1" 15
   xdotool mousemove 512 384
   eventually 5 cursor_is hidden && pass "$1: cursor hidden" || fail "$1: cursor $("$cursor")"
 }

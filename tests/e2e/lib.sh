@@ -189,6 +189,13 @@ expect_notified() {
   fi
 }
 
+# expect_mode_switched WHAT SECONDS: within SECONDS the screen runs at
+# 1024x768, 60 Hz.
+expect_mode_switched() {
+  eventually "$2" switched && pass "$1: screen switched to 1024x768 at 60 Hz" ||
+    fail "$1: screen at $(screen_size): $(xrandr --current | grep '\*')"
+}
+
 # expect_screen WHAT SIZE: the screen is at SIZE (for example 1280x1024).
 expect_screen() {
   [ "$(screen_size)" = "$2" ] && pass "$1: screen at $2" || fail "$1: screen at $(screen_size), expected $2"

@@ -37,13 +37,6 @@ expect_screen "desktop" 1280x1024
 # Prepared while the desktop is at 1280x1024.
 wine_prepare
 
-switched() { xrandr --current 2>/dev/null | grep -Eq '^ +1024x768 +60\.[0-9]+\*'; }
-
-expect_switched() {
-  eventually 20 switched && pass "$1: screen switched to 1024x768 at 60 Hz" ||
-    fail "$1: screen at $(screen_size): $(xrandr --current | grep '\*')"
-}
-
 # fault_switched WHAT: the fault program has made its second switch (it
 # says so, then waits two seconds before its fault).
 said_switched() { grep -q "^switched" "$work/out"; }
@@ -55,7 +48,7 @@ fault_switched() {
 # --- Escape -------------------------------------------------------------------
 "$wine" "$build/stimulus/stimulus.exe" 2>"$work/err" &
 pid=$!
-expect_switched "Escape"
+expect_mode_switched "Escape" 20
 wait_for_window "Kestravon Main Window"
 canvas=$(window_id "Kestravon Main Window")
 [ -n "$canvas" ] && xdotool windowfocus --sync "$canvas" 2>/dev/null
@@ -91,7 +84,7 @@ expect_screen "Ctrl-C: back" 1280x1024
 # --- SIGTERM --------------------------------------------------------------------
 "$wine" "$build/stimulus/stimulus.exe" 2>"$work/err" &
 pid=$!
-expect_switched "SIGTERM"
+expect_mode_switched "SIGTERM" 20
 sleep 0.5
 kill -s TERM $pid
 wait_pid $pid 10

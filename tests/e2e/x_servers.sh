@@ -84,6 +84,9 @@ stop_xorg() {
   XORG_PID=
 }
 
+# switched: the screen runs at 1024x768, 60 Hz, as RandR reports it.
+switched() { xrandr --current 2>/dev/null | grep -Eq '^ +1024x768 +60\.[0-9]+\*'; }
+
 # screen_size: the screen's current size as RandR reports it, e.g. 1280x1024.
 screen_size() {
   xrandr --current 2>/dev/null | sed -n 's/.*current \([0-9]*\) x \([0-9]*\),.*/\1x\2/p' | head -1
