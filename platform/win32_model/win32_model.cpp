@@ -170,20 +170,35 @@ std::intptr_t WindowTable::dispatch(const Message& message) const {
 
 // ---- message queue --------------------------------------------------------------
 
-void MessageQueue::post(const Message& message) {
+MessageQueue::MessageQueue() : ring_(kQueueLimit) { paints_.reserve(16); }
+
+bool MessageQueue::enqueue(const Queued& queued) {
+  if (count_ == ring_.size()) return false;
+  ring_[(first_ + count_) % ring_.size()] = queued;
+  ++count_;
+  return true;
+}
+
+bool MessageQueue::post(const Message& message) {
   Queued queued;
   queued.message = message;
-  queue_.push_back(queued);
+  return enqueue(queued);
 }
 
 void MessageQueue::enqueueInput(const Queued& queued) {
   if (queued.message.id == kMsgMouseMove) {
-    // At most one pending motion: the newest position replaces it.
-    const auto pending =
-        std::find_if(queue_.begin(), queue_.end(), [](const Queued& q) { return q.message.id == kMsgMouseMove; });
-    if (pending != queue_.end()) queue_.erase(pending);
+    // At most one pending motion: the newest position replaces it (the
+    // ones after it close up).
+    for (std::size_t i = 0; i < count_; ++i) {
+      if (ring_[(first_ + i) % ring_.size()].message.id != kMsgMouseMove) continue;
+      for (std::size_t j = i; j + 1 < count_; ++j) {
+        ring_[(first_ + j) % ring_.size()] = ring_[(first_ + j + 1) % ring_.size()];
+      }
+      --count_;
+      break;
+    }
   }
-  queue_.push_back(queued);
+  enqueue(queued);
 }
 
 void MessageQueue::key(int virtualKey, int sidedKey, bool down) {
@@ -259,9 +274,10 @@ void MessageQueue::applyWhenTaken(const Queued& queued) {
 }
 
 bool MessageQueue::take(Message& message) {
-  if (!queue_.empty()) {
-    Queued queued = queue_.front();
-    queue_.pop_front();
+  if (count_ > 0) {
+    Queued queued = ring_[first_];
+    first_ = (first_ + 1) % ring_.size();
+    --count_;
     if (queued.toFocus) queued.message.window = focus_;
     applyWhenTaken(queued);
     message = queued.message;
@@ -284,7 +300,7 @@ bool MessageQueue::take(Message& message) {
   return false;
 }
 
-std::size_t MessageQueue::pending() const { return queue_.size() + (quitPending_ ? 1 : 0) + paints_.size(); }
+std::size_t MessageQueue::pending() const { return count_ + (quitPending_ ? 1 : 0) + paints_.size(); }
 
 void MessageQueue::windowDestroyed(Window window) {
   // Posted messages that name it stay, and reach no procedure; input stays

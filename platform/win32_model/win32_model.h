@@ -6,6 +6,9 @@
 //
 // The rules, as Win32 documents them:
 // - Posted and input messages are taken in the order they arrived.
+// - A queue holds at most kQueueLimit messages (Win32's default quota of
+//   posted messages): a message beyond it is refused, as PostMessage
+//   refuses it. The room is taken once, so queueing never allocates.
 // - A new pointer motion replaces a pending WM_MOUSEMOVE: the queue never
 //   holds more than one, however fast the pointer moves. The replacement is
 //   queued at the end, so it still follows any click that came before it.
@@ -29,7 +32,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -103,10 +105,17 @@ class WindowTable {
   std::vector<Entry> windows_;
 };
 
+// Win32's default limit of messages waiting in one thread's queue.
+constexpr std::size_t kQueueLimit = 10000;
+
 class MessageQueue {
  public:
-  // A posted message (PostMessage, or a window-system notice such as WM_CLOSE).
-  void post(const Message& message);
+  MessageQueue();
+
+  // A posted message (PostMessage, or a window-system notice such as WM_CLOSE):
+  // false, and nothing queued, when the queue is full. The input calls
+  // below drop their message then, as a full Win32 input queue does.
+  bool post(const Message& message);
   // Keyboard input for the focus window as it is when the message is taken:
   // WM_KEYDOWN/UP, or WM_SYSKEYDOWN/UP with Alt (see above). sidedKey as in
   // KeyTable::apply. A key-down while the key is already down is an
@@ -145,10 +154,14 @@ class MessageQueue {
     bool toFocus = false;  // keyboard input: addressed when taken
     int sidedKey = 0;      // key messages: the side of a modifier, if known
   };
+  bool enqueue(const Queued& queued);
   void enqueueInput(const Queued& queued);
   void applyWhenTaken(const Queued& queued);
 
-  std::deque<Queued> queue_;
+  // A ring of kQueueLimit entries: count_ of them from first_ on.
+  std::vector<Queued> ring_;
+  std::size_t first_ = 0;
+  std::size_t count_ = 0;
   std::vector<Window> paints_;
   bool quitPending_ = false;
   int quitExitCode_ = 0;

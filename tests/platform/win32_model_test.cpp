@@ -56,6 +56,37 @@ TEST(Win32ModelQueueTest, PointerMotionNeverPilesUpAndOrderIsKept) {
   EXPECT_EQ(taken[4].id, kMsgKeyUp);
 }
 
+TEST(Win32ModelQueueTest, AFullQueueRefusesAndKeepsOrderAcrossTheWrap) {
+  MessageQueue queue;
+  Message posted;
+  posted.window = handle(1);
+  std::size_t accepted = 0;
+  for (std::size_t i = 0; i < win32_model::kQueueLimit + 5; ++i) {
+    posted.wParam = i;
+    accepted += queue.post(posted) ? 1 : 0;
+  }
+  EXPECT_EQ(accepted, win32_model::kQueueLimit) << "a message beyond the limit is refused, as PostMessage refuses it";
+  queue.key(kVkRight, 0, true);  // dropped: the queue is full
+  Message m;
+  for (std::size_t i = 0; i < 3; ++i) ASSERT_TRUE(queue.take(m));
+  EXPECT_EQ(m.wParam, 2u);
+  // Room again; the ring wraps, and motion merging closes up across the wrap.
+  queue.motion(handle(1), 1, 1);
+  posted.wParam = 77;
+  EXPECT_TRUE(queue.post(posted));
+  queue.motion(handle(1), 2, 1);  // replaces the first motion: one place left
+  posted.wParam = 78;
+  EXPECT_TRUE(queue.post(posted));
+  EXPECT_FALSE(queue.post(posted));
+  std::vector<Message> rest = drain(queue);
+  ASSERT_EQ(rest.size(), win32_model::kQueueLimit);
+  EXPECT_EQ(rest[0].wParam, 3u);
+  EXPECT_EQ(rest[rest.size() - 3].wParam, 77u);
+  EXPECT_EQ(rest[rest.size() - 2].id, kMsgMouseMove);
+  EXPECT_EQ(xOf(rest[rest.size() - 2]), 2);
+  EXPECT_EQ(rest.back().wParam, 78u);
+}
+
 TEST(Win32ModelQueueTest, QuitIsAFlagAndPaintComesLastAndOnce) {
   MessageQueue queue;
   const Window a = handle(1);
