@@ -18,6 +18,7 @@
 #include "frame/command_line.h"
 #include "frame/exception.h"
 #include "frame/keyboard.h"
+#include "frame/priority.h"
 #include "frame/session_record.h"
 #include "frame/startup.h"
 #include "parameters/parameter_console.h"

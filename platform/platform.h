@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace Kestravon {
 namespace platform {
@@ -109,6 +110,21 @@ std::uint16_t registerWindowClass(const WindowClass& windowClass);
 Window createMessageWindow(const char* className, const char* title, Instance instance);
 // SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS).
 void setNormalPriority();
+
+// Scheduling for the frames to come (beyond the one SetPriorityClass call
+// start-up makes). Normal: as setNormalPriority. High: a raised priority
+// (Windows HIGH_PRIORITY_CLASS; POSIX nice -10). Realtime: Windows
+// HIGH_PRIORITY_CLASS with THREAD_PRIORITY_TIME_CRITICAL for the calling
+// thread and a 1 ms timer; Linux SCHED_FIFO at a moderate priority for the
+// calling thread (threads it starts later inherit it), all memory locked,
+// now and as it is mapped, and the smallest timer slack. True when all of
+// it was granted; otherwise false, `refused` saying what the system refused
+// and how to allow it, and the process keeps what it got.
+enum class Priority { Normal, High, Realtime };
+bool setPriority(Priority priority, std::string& refused);
+// What the process runs at now, as the system reports it, in words.
+std::string describeScheduling();
+
 // MessageBoxA(no owner, text, caption, MB_OK); returns when the box is closed.
 int messageBox(const char* text, const char* caption);
 
@@ -206,6 +222,18 @@ enum class SwapSync {
 // The display's current mode (EnumDisplaySettings with ENUM_CURRENT_SETTINGS;
 // frequency 0 when unknown), and how swaps are synchronised.
 SwapSync describeDisplay(DisplayMode& current);
+
+// How that was found out. A driver that accepts a swap interval of 1 may
+// still not wait for the display, so where one claims to, the backend swaps
+// a few blank frames when the canvas is shown and times them; where they
+// do not wait, it paces the swaps itself (SwapSync::ByBackend).
+struct SwapCheck {
+  bool intervalAsked = false;     // a swap interval of 1 was asked of the driver
+  bool intervalAccepted = false;  // and the driver accepted it
+  int testSwaps = 0;              // blank frames swapped and timed (0: none)
+  double testSwapMs = 0.0;        // their mean interval, in milliseconds
+};
+SwapCheck describeSwapCheck();
 
 // ---- performance counter --------------------------------------------------
 

@@ -6,6 +6,7 @@
 #include "library/canvas/gl.h"
 #include "library/canvas/overlay.h"
 #include "library/frame/application.h"
+#include "library/frame/missed_periods.h"
 #include "library/frame/session_record.h"
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/starting_values.h"
@@ -239,8 +240,7 @@ void Canvas::flip() {
     Clock now;
     lastInterval = (now - lastFlip).milliseconds();
     flipCount = saturatingAdd(flipCount, 1.0);
-    const double missed = (lastInterval + intervalOffset) / intervalLimit;
-    // A clock running backwards must not subtract from the count.
+    const double missed = missedPeriods(lastInterval, intervalLimit, intervalOffset);
     if (missed >= 1.0) droppedFrames = saturatingAdd(droppedFrames, missed);
     lastFlip = now;
   }

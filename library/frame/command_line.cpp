@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "library/frame/priority.h"
+
 namespace Kestravon {
 
 namespace {
@@ -84,6 +86,7 @@ std::string joinCommandLine(const std::vector<std::string>& arguments) {
 
 bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& options, std::string& error) {
   options = SessionOptions();
+  bool priorityGiven = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& option = arguments[i];
     if (option == "--help" || option == "-h") {
@@ -92,6 +95,20 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
     }
     if (option == "--version") {
       options.version = true;
+      continue;
+    }
+    if (option == "--priority") {
+      if (i + 1 >= arguments.size() || !priorityFromName(arguments[i + 1], options.priority)) {
+        error = "--priority takes normal, high or realtime" +
+                (i + 1 < arguments.size() ? ", not \"" + arguments[i + 1] + "\"" : std::string());
+        return false;
+      }
+      if (priorityGiven) {
+        error = "--priority given twice";
+        return false;
+      }
+      priorityGiven = true;
+      ++i;
       continue;
     }
     std::string* target = nullptr;
@@ -129,7 +146,8 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
 }
 
 const char* usageText() {
-  return "usage: stimulus [--record FILE] [--timing FILE] [--set \"Label=value\"]... [--help] [--version]\n"
+  return "usage: stimulus [--record FILE] [--timing FILE] [--set \"Label=value\"]... [--priority LEVEL] [--help]\n"
+         "                [--version]\n"
          "\n"
          "With no options the program shows the stimulus and records nothing.\n"
          "  --record FILE          write every variable's starting value and every change the\n"
@@ -137,6 +155,8 @@ const char* usageText() {
          "  --timing FILE          write every presented frame's interval and missed refresh\n"
          "                         periods to a new CSV file\n"
          "  --set \"Label=value\"    start the variable with this label at this value (repeatable)\n"
+         "  --priority LEVEL       run the frames at normal (the default), high or realtime\n"
+         "                         priority; what the system grants is stated in the files\n"
          "  --help                 show this text\n"
          "  --version              show the version\n"
          "Files that already exist are never overwritten.\n";

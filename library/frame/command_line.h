@@ -8,12 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "../../platform/platform.h"
+
 namespace Kestravon {
 
 struct SessionOptions {
-  std::string recordPath;             // --record FILE: the variables and every change
-  std::string timingPath;             // --timing FILE: every presented frame's interval
-  std::vector<std::string> settings;  // --set "Label=value", in the order given
+  std::string recordPath;                                    // --record FILE: the variables and every change
+  std::string timingPath;                                    // --timing FILE: every presented frame's interval
+  std::vector<std::string> settings;                         // --set "Label=value", in the order given
+  platform::Priority priority = platform::Priority::Normal;  // --priority normal|high|realtime
   bool help = false;
   bool version = false;
 

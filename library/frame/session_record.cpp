@@ -16,6 +16,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "library/frame/missed_periods.h"
+#include "library/frame/priority.h"
 #include "platform/platform.h"
 
 namespace Kestravon {
@@ -271,6 +273,27 @@ void SessionRecord::canvasOpened(int width, int height, int bitsPerPixel, double
   display.text("# ").text(describeSync(sync)).text("\n");
   s.record.append(display.data(), display.size());
   s.timing.append(display.data(), display.size());
+  // What was asked of the driver and the system, and what they granted.
+  Line granted;
+  const platform::SwapCheck check = platform::describeSwapCheck();
+  if (check.intervalAsked || check.testSwaps > 0) {
+    granted.text("# swap interval 1 ");
+    if (check.intervalAsked) {
+      granted.text(check.intervalAccepted ? "asked of the driver: accepted" : "asked of the driver: refused");
+    } else {
+      granted.text("not offered by the driver");
+    }
+    if (check.testSwaps > 0) {
+      granted.text("; ").integer(check.testSwaps).text(" blank test swaps when shown: ");
+      granted.milliseconds(check.testSwapMs).text(" ms apart");
+    }
+    granted.text("\n");
+  }
+  const std::string scheduling = schedulingObtained();
+  granted.text("# priority asked ").text(priorityName(priorityAsked())).text("; obtained ").text(scheduling.c_str());
+  granted.text("\n");
+  s.record.append(granted.data(), granted.size());
+  s.timing.append(granted.data(), granted.size());
   if (!s.headersWritten) {
     s.headersWritten = true;
     s.record.append("frame,time_ms,label,value\n");
@@ -297,8 +320,7 @@ void SessionRecord::framePresented(double intervalLimit, double intervalOffset) 
     line.text(",0\n");  // no interval before the first frame
   } else {
     const double interval = millisecondsSince(s.lastFrame, t);
-    const double periods = (interval + intervalOffset) / intervalLimit;
-    const long long missed = periods >= 1.0 ? static_cast<long long>(periods) : 0;
+    const auto missed = static_cast<long long>(missedPeriods(interval, intervalLimit, intervalOffset));
     s.missed += missed;
     const double n = static_cast<double>(s.frames - 1);
     const double delta = interval - s.mean;

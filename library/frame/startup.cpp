@@ -6,6 +6,7 @@
 #include "library/frame/application.h"
 #include "library/frame/clock.h"
 #include "library/frame/keyboard.h"
+#include "library/frame/priority.h"
 #include "library/frame/session_record.h"
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/variable_registry.h"
@@ -71,6 +72,9 @@ int startUp(platform::Instance instance, platform::Instance previousInstance, co
     if (application.listenerWindow == nullptr) throw "Failed to create control message listner.";
 
     platform::setNormalPriority();
+    // Asked for: raised before the canvas opens, so that the threads the
+    // GL driver starts then inherit it.
+    if (application.options.priority != platform::Priority::Normal) setPriority(application.options.priority);
     initializeLibrary();
 
     RoutineRunner runner;

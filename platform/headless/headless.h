@@ -41,6 +41,9 @@ struct Faults {
   // makeCurrent of a non-null context answers true but binds nothing, so
   // the GL calls that follow act on no context (glGenLists returns 0).
   bool contextNotCurrent = false;
+  // setPriority refuses anything above Normal (as a system without the
+  // privilege does) and leaves the priority where it was.
+  bool priorityRefused = false;
 };
 
 struct MessageBoxRecord {
@@ -64,6 +67,7 @@ struct State {
   int swapCount = 0;
   int dispatchedCount = 0;
   int translatedCount = 0;
+  Priority priority = Priority::Normal;  // what setPriority obtained (the process's own is never changed)
   std::vector<MessageBoxRecord> messageBoxes;
   std::vector<std::string> log;  // "operation arg arg ..." in call order
 };

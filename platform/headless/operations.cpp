@@ -57,7 +57,37 @@ Window createMessageWindow(const char* className, const char* title, Instance) {
   return createWindow(className, title, 0, 0, 0, 0, false);
 }
 
-void setNormalPriority() { logCall("setNormalPriority"); }
+void setNormalPriority() {
+  logCall("setNormalPriority");
+  backend().state.priority = Priority::Normal;
+}
+
+namespace {
+
+const char* priorityName(Priority priority) {
+  switch (priority) {
+    case Priority::High: return "high";
+    case Priority::Realtime: return "realtime";
+    case Priority::Normal: break;
+  }
+  return "normal";
+}
+
+}  // namespace
+
+bool setPriority(Priority priority, std::string& refused) {
+  logCall(std::string("setPriority ") + priorityName(priority));
+  auto& b = backend();
+  refused.clear();
+  if (priority != Priority::Normal && b.faults.priorityRefused) {
+    refused = std::string(priorityName(priority)) + " priority refused (scripted)";
+    return false;
+  }
+  b.state.priority = priority;
+  return true;
+}
+
+std::string describeScheduling() { return std::string(priorityName(backend().state.priority)) + " (offscreen)"; }
 
 int messageBox(const char* text, const char* caption) {
   logCall("messageBox " + headless::text(caption) + "|" + headless::text(text));
@@ -296,6 +326,8 @@ SwapSync describeDisplay(DisplayMode& current) {
   current = backend().state.currentMode;
   return SwapSync::Unsynchronised;  // offscreen: swaps return at once
 }
+
+SwapCheck describeSwapCheck() { return SwapCheck{}; }  // nothing asked of a driver
 
 bool queryPerformanceFrequency(std::int64_t& frequency) {
   logCall("queryPerformanceFrequency");

@@ -1,9 +1,9 @@
 // The swap schedule (see pacing.h).
-#include "platform/sdl2/pacing.h"
+#include "platform/pacing/pacing.h"
 
 namespace Kestravon {
 namespace platform {
-namespace sdl2 {
+namespace pacing {
 
 namespace {
 
@@ -45,6 +45,10 @@ double nextSwapTime(PacingSchedule& schedule, double now, bool driverSyncs) {
   return now;
 }
 
-}  // namespace sdl2
+bool swapsWait(double meanInterval, double periodCounts) {
+  return periodCounts <= 0.0 || meanInterval >= periodCounts / 2.0;
+}
+
+}  // namespace pacing
 }  // namespace platform
 }  // namespace Kestravon

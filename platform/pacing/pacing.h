@@ -1,13 +1,15 @@
 // The swap schedule of a display that cannot sync (Xvfb, some virtual
-// displays) or that syncs but may come back early: when each swap may
-// happen so that swaps follow the requested refresh period. Pure logic on
-// counter values, with no SDL and no clock of its own, so that it is
-// tested without a display; gl_context.cpp reads the counter and waits.
+// displays, a driver with vertical sync forced off) or that syncs but may
+// come back early: when each swap may happen so that swaps follow the
+// requested refresh period; and the check that tells whether swaps wait
+// for the display at all. Pure logic on counter values, with no window
+// system and no clock of its own, so that it is tested without a display;
+// each backend (sdl2, win32) reads its counter and waits.
 #pragma once
 
 namespace Kestravon {
 namespace platform {
-namespace sdl2 {
+namespace pacing {
 
 struct PacingSchedule {
   double periodCounts = 0.0;  // the refresh period in counter units; 0: do not pace
@@ -25,6 +27,16 @@ double pacingPeriod(int requestedHz, int modeHz, double countsPerSecond, bool sw
 // the retrace (then a swap close to its deadline is taken as on time).
 double nextSwapTime(PacingSchedule& schedule, double now, bool driverSyncs);
 
-}  // namespace sdl2
+// A driver that accepts a swap interval of 1 may still not wait (vertical
+// sync forced off in its settings, a virtual display): when the canvas is
+// shown, this many blank frames are swapped and timed.
+constexpr int kTestSwaps = 8;
+// Whether the test swaps waited for the display: their mean interval
+// (counter units, from the first swap's end to the last's) is at least half
+// the refresh period. A driver that waits gives about one period; one that
+// does not, the time it takes to draw a blank frame.
+bool swapsWait(double meanInterval, double periodCounts);
+
+}  // namespace pacing
 }  // namespace platform
 }  // namespace Kestravon

@@ -22,8 +22,8 @@
 // - Sync to the display where the driver cannot (Xvfb): there swaps are
 //   paced to the requested refresh period against the counter instead.
 //
-// The files, one concern each: startup.cpp (SDL start, priority, message
-// box, memory), display_mode.cpp, windows.cpp, gl_context.cpp, pacing.cpp,
+// The files, one concern each: startup.cpp (SDL start, message box,
+// memory), scheduling.cpp (priority), display_mode.cpp, windows.cpp, gl_context.cpp, pacing.cpp,
 // events.cpp, counter.cpp, desktop_safety.cpp, display_loss.cpp,
 // mode_emulation.cpp. This header holds the one state they share and the
 // declarations they call each other by.
@@ -36,8 +36,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/pacing/pacing.h"
 #include "platform/platform.h"
-#include "platform/sdl2/pacing.h"
 #include "platform/win32_model/win32_model.h"
 
 namespace Kestravon {
@@ -79,10 +79,13 @@ struct Backend {
   SDL_DisplayMode chosenMode{};
   int cursorCount = 0;  // Win32 starts at 0 when a mouse is present
 
-  PacingSchedule pacing;
-  // Whether the driver accepted swap interval 1; when it refused, nothing
-  // syncs and every swap is held to the schedule.
+  Priority priority = Priority::Normal;  // as setPriority last set it
+  pacing::PacingSchedule pacing;
+  // Whether swaps wait for the display: the driver accepted swap interval
+  // 1 and the test swaps waited. Otherwise nothing syncs and every swap is
+  // held to the schedule.
   bool driverSyncs = false;
+  SwapCheck swapCheck;
 
   bool desktopSafetyInstalled = false;
   // The display lists modes it cannot really set (mode_emulation.cpp).
@@ -140,6 +143,9 @@ void setGLAttributes();
 // Sets the refresh period the swaps are paced to (requested rate, else
 // the mode's), and starts a new schedule.
 void setPacingPeriod(int requestedHz, int modeHz);
+// The canvas window was shown with its context current: where the driver
+// claims to sync, times the test swaps and believes them.
+void checkSwapsWait(SDL_Window* window);
 
 }  // namespace sdl2
 }  // namespace platform

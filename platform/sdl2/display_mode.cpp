@@ -170,5 +170,7 @@ SwapSync describeDisplay(DisplayMode& current) {
   return b.pacing.periodCounts > 0.0 ? SwapSync::ByBackend : SwapSync::Unsynchronised;
 }
 
+SwapCheck describeSwapCheck() { return sdl2::backend().swapCheck; }
+
 }  // namespace platform
 }  // namespace Kestravon

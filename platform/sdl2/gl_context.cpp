@@ -9,9 +9,9 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/pacing/pacing.h"
 #include "platform/platform.h"
 #include "platform/sdl2/backend.h"
-#include "platform/sdl2/pacing.h"
 
 namespace Kestravon {
 namespace platform {
@@ -20,12 +20,17 @@ namespace sdl2 {
 namespace {
 
 // A sleep may end late by up to a scheduler tick, so it ends this long
-// before the deadline and the counter is watched for the rest.
+// before the deadline and the counter is watched for the rest. At real-time
+// priority a sleep ends within microseconds (the timer slack is 1 ns), and
+// the watch is kept short: on one core, a real-time thread that spins holds
+// off everything else, the X server included.
 constexpr double kSpinSeconds = 0.0015;
+constexpr double kRealtimeSpinSeconds = 0.0002;
 
 void waitUntil(double target) {
   const double frequency = static_cast<double>(SDL_GetPerformanceFrequency());
-  const double wakeAt = target - kSpinSeconds * frequency;
+  const double spin = backend().priority == Priority::Realtime ? kRealtimeSpinSeconds : kSpinSeconds;
+  const double wakeAt = target - spin * frequency;
   for (;;) {
     const double now = static_cast<double>(SDL_GetPerformanceCounter());
     if (now >= target) {
@@ -40,7 +45,7 @@ void waitUntil(double target) {
 void paceSwap() {
   Backend& b = backend();
   const double now = static_cast<double>(SDL_GetPerformanceCounter());
-  const double target = nextSwapTime(b.pacing, now, b.driverSyncs);
+  const double target = pacing::nextSwapTime(b.pacing, now, b.driverSyncs);
   if (target > now) {
     waitUntil(target);
   }
@@ -57,10 +62,42 @@ bool unpaced() {
 }  // namespace
 
 void setPacingPeriod(int requestedHz, int modeHz) {
-  PacingSchedule& pacing = backend().pacing;
-  pacing.periodCounts =
-      pacingPeriod(requestedHz, modeHz, static_cast<double>(SDL_GetPerformanceFrequency()), unpaced());
-  pacing.deadline = 0.0;
+  pacing::PacingSchedule& schedule = backend().pacing;
+  schedule.periodCounts =
+      pacing::pacingPeriod(requestedHz, modeHz, static_cast<double>(SDL_GetPerformanceFrequency()), unpaced());
+  schedule.deadline = 0.0;
+}
+
+void checkSwapsWait(SDL_Window* window) {
+  Backend& b = backend();
+  if (!b.driverSyncs || b.swapCheck.testSwaps > 0 || b.pacing.periodCounts <= 0.0 ||
+      SDL_GL_GetCurrentWindow() != window) {
+    return;
+  }
+  using ClearColor = void (*)(float, float, float, float);
+  using Clear = void (*)(unsigned);
+  const auto clearColor = reinterpret_cast<ClearColor>(SDL_GL_GetProcAddress("glClearColor"));
+  const auto clear = reinterpret_cast<Clear>(SDL_GL_GetProcAddress("glClear"));
+  if (clearColor == nullptr || clear == nullptr) {
+    return;
+  }
+  constexpr unsigned kColorBufferBit = 0x4000;  // GL_COLOR_BUFFER_BIT
+  clearColor(0.0F, 0.0F, 0.0F, 1.0F);
+  double first = 0.0;
+  double last = 0.0;
+  for (int i = 0; i < pacing::kTestSwaps; ++i) {
+    clear(kColorBufferBit);
+    SDL_GL_SwapWindow(window);
+    last = static_cast<double>(SDL_GetPerformanceCounter());
+    if (i == 0) {
+      first = last;
+    }
+  }
+  const double mean = (last - first) / (pacing::kTestSwaps - 1);
+  b.swapCheck.testSwaps = pacing::kTestSwaps;
+  b.swapCheck.testSwapMs = mean * 1000.0 / static_cast<double>(SDL_GetPerformanceFrequency());
+  b.driverSyncs = pacing::swapsWait(mean, b.pacing.periodCounts);
+  b.pacing.deadline = 0.0;  // the schedule starts at the library's first swap
 }
 
 void setGLAttributes() {
@@ -115,7 +152,11 @@ GLContext createGLContext(DeviceContext dc) {
     return nullptr;
   }
   // Where this is refused (Xvfb) or does not really sync, swapBuffers paces.
-  sdl2::backend().driverSyncs = SDL_GL_SetSwapInterval(1) == 0;
+  sdl2::Backend& b = sdl2::backend();
+  b.driverSyncs = SDL_GL_SetSwapInterval(1) == 0;
+  b.swapCheck = SwapCheck{};
+  b.swapCheck.intervalAsked = true;
+  b.swapCheck.intervalAccepted = b.driverSyncs;
   SDL_GL_MakeCurrent(previousWindow, previousContext);
   auto* context = new GLContextObject;
   context->handle = handle;

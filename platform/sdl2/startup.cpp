@@ -1,12 +1,11 @@
 // Start-up: the backend's state, SDL's video start (on a real display
-// only), the process priority, message boxes (with standard error as the
+// only), message boxes (with standard error as the
 // fallback), and the heap settings that keep frames from faulting pages in.
 #include <SDL.h>
 
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
-#include <sys/resource.h>
 
 #include <cstdio>
 #include <cstring>
@@ -75,12 +74,6 @@ bool startVideo() {
 }
 
 }  // namespace sdl2
-
-void setNormalPriority() {
-  // NORMAL_PRIORITY_CLASS is nice 0; raising priority back needs privilege,
-  // so a failure just leaves the process where it was, as the caller accepts.
-  setpriority(PRIO_PROCESS, 0, 0);
-}
 
 int messageBox(const char* text, const char* caption) {
   const sdl2::Backend& b = sdl2::backend();

@@ -164,6 +164,7 @@ void showWindow(Window window, int showCommand) {
     SDL_HideWindow(window->sdlWindow);
   } else {
     SDL_ShowWindow(window->sdlWindow);
+    if (window == sdl2::backend().canvas) sdl2::checkSwapsWait(window->sdlWindow);
   }
 }
 

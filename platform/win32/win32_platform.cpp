@@ -5,13 +5,19 @@
 // through a trampoline, and a pixel format that is not double-buffered is
 // chosen again with draw-to-window in place of draw-to-bitmap; and a
 // switched mode or hidden cursor is given back on every exit the process
-// can see (desktop_safety.cpp).
+// can see (desktop_safety.cpp); and swaps are checked to wait for the
+// display, and paced to the refresh period where they do not (a driver
+// with vertical sync forced off, or Wine on a display without it).
+#include <GL/gl.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 
+#include "platform/pacing/pacing.h"
 #include "platform/platform.h"
 #include "platform/win32/desktop_safety.h"
+#include "platform/win32/scheduling.h"
 
 namespace Kestravon {
 namespace platform {
@@ -42,6 +48,98 @@ PIXELFORMATDESCRIPTOR toPfd(const PixelFormatDescriptor& d) {
   pfd.cAuxBuffers = d.auxBuffers;
   pfd.iLayerType = d.layerType;
   return pfd;
+}
+
+// What is known of the canvas's swaps: asked, checked, and, where they do
+// not wait for the display, the schedule they are held to.
+struct Swaps {
+  int requestedHz = 0;    // the rate the last mode change asked for
+  HGLRC asked = nullptr;  // the context a swap interval was last asked for
+  SwapCheck check;
+  bool checked = false;
+  bool paced = false;
+  pacing::PacingSchedule schedule;
+};
+Swaps swaps;
+
+double counterFrequency() {
+  LARGE_INTEGER f;
+  return QueryPerformanceFrequency(&f) ? static_cast<double>(f.QuadPart) : 0.0;
+}
+
+double counterNow() {
+  LARGE_INTEGER c;
+  QueryPerformanceCounter(&c);
+  return static_cast<double>(c.QuadPart);
+}
+
+int currentModeHz() {
+  DEVMODEA dm;
+  std::memset(&dm, 0, sizeof dm);
+  dm.dmSize = sizeof dm;
+  if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &dm)) return 0;
+  return dm.dmDisplayFrequency > 1 ? static_cast<int>(dm.dmDisplayFrequency) : 0;
+}
+
+// KESTRAVON_UNPACED=1 switches pacing off (benchmarks), as on Linux.
+bool unpaced() {
+  const char* value = std::getenv("KESTRAVON_UNPACED");
+  return value != nullptr && std::strcmp(value, "1") == 0;
+}
+
+// Asks the driver for one retrace per swap, where it offers the control.
+void askSwapInterval(HGLRC context) {
+  if (context == nullptr || swaps.asked == context) return;
+  swaps.asked = context;
+  using SwapIntervalProc = BOOL(WINAPI*)(int);
+  const auto proc =
+      reinterpret_cast<SwapIntervalProc>(reinterpret_cast<void*>(wglGetProcAddress("wglSwapIntervalEXT")));
+  swaps.check.intervalAsked = proc != nullptr;
+  swaps.check.intervalAccepted = proc != nullptr && proc(1) != FALSE;
+}
+
+// Swaps a few blank frames on the canvas just shown and times them; where
+// they do not wait for the display, the swaps from here on are paced.
+void checkSwaps(HWND window) {
+  if (swaps.checked) return;
+  const HDC dc = wglGetCurrentDC();
+  if (wglGetCurrentContext() == nullptr || dc == nullptr || WindowFromDC(dc) != window) return;
+  swaps.checked = true;
+  const double frequency = counterFrequency();
+  const double period = pacing::pacingPeriod(swaps.requestedHz, currentModeHz(), frequency, unpaced());
+  if (period <= 0.0) return;  // no rate to hold to
+  glClearColor(0.0F, 0.0F, 0.0F, 1.0F);
+  double first = 0.0;
+  double last = 0.0;
+  for (int i = 0; i < pacing::kTestSwaps; ++i) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    SwapBuffers(dc);
+    glFinish();  // the swap is done, not merely queued
+    last = counterNow();
+    if (i == 0) first = last;
+  }
+  const double mean = (last - first) / (pacing::kTestSwaps - 1);
+  swaps.check.testSwaps = pacing::kTestSwaps;
+  swaps.check.testSwapMs = mean * 1000.0 / frequency;
+  if (!pacing::swapsWait(mean, period)) {
+    swaps.paced = true;
+    swaps.schedule.periodCounts = period;
+    swaps.schedule.deadline = 0.0;
+    win32::holdFineTimer();  // Sleep to the millisecond
+  }
+}
+
+// Holds a swap to its moment on the schedule: sleeps until shortly before
+// it, then watches the counter.
+void paceSwap() {
+  const double frequency = counterFrequency();
+  const double target = pacing::nextSwapTime(swaps.schedule, counterNow(), false);
+  const double spin = 0.002 * frequency;  // a Sleep may end up to a tick late
+  for (;;) {
+    const double now = counterNow();
+    if (now >= target) return;
+    if (now < target - spin) Sleep(static_cast<DWORD>((target - spin - now) * 1000.0 / frequency));
+  }
 }
 
 bool isDoubleBuffered(HDC dc, int format) {
@@ -77,8 +175,6 @@ Window createMessageWindow(const char* className, const char* title, Instance in
                                   reinterpret_cast<HINSTANCE>(instance), nullptr));
 }
 
-void setNormalPriority() { SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS); }
-
 int messageBox(const char* text, const char* caption) { return MessageBoxA(nullptr, text, caption, MB_OK); }
 
 long changeDisplayMode(const DisplayMode& mode) {
@@ -91,7 +187,10 @@ long changeDisplayMode(const DisplayMode& mode) {
   dm.dmBitsPerPel = static_cast<DWORD>(mode.bitsPerPixel);
   dm.dmDisplayFrequency = static_cast<DWORD>(mode.frequency);
   const long result = ChangeDisplaySettingsA(&dm, CDS_FULLSCREEN);
-  if (result == DISP_CHANGE_SUCCESSFUL) win32::modeSwitched();
+  if (result == DISP_CHANGE_SUCCESSFUL) {
+    win32::modeSwitched();
+    swaps.requestedHz = mode.frequency;
+  }
   return result;
 }
 
@@ -116,7 +215,10 @@ Window createCanvasWindow(const char* className, const char* title, int x, int y
 }
 
 void bringWindowToTop(Window window) { BringWindowToTop(toHwnd(window)); }
-void showWindow(Window window, int showCommand) { ShowWindow(toHwnd(window), showCommand); }
+void showWindow(Window window, int showCommand) {
+  ShowWindow(toHwnd(window), showCommand);
+  if (showCommand != SW_HIDE) checkSwaps(toHwnd(window));
+}
 void destroyWindow(Window window) { DestroyWindow(toHwnd(window)); }
 
 DeviceContext getDeviceContext(Window window) { return reinterpret_cast<DeviceContext>(GetDC(toHwnd(window))); }
@@ -142,9 +244,16 @@ bool setPixelFormat(DeviceContext dc, int format, const PixelFormatDescriptor& d
 }
 
 GLContext createGLContext(DeviceContext dc) { return reinterpret_cast<GLContext>(wglCreateContext(toHdc(dc))); }
-bool makeCurrent(DeviceContext dc, GLContext context) { return wglMakeCurrent(toHdc(dc), toHglrc(context)) != FALSE; }
+bool makeCurrent(DeviceContext dc, GLContext context) {
+  if (wglMakeCurrent(toHdc(dc), toHglrc(context)) == FALSE) return false;
+  askSwapInterval(toHglrc(context));
+  return true;
+}
 void deleteGLContext(GLContext context) { wglDeleteContext(toHglrc(context)); }
-bool swapBuffers(DeviceContext dc) { return SwapBuffers(toHdc(dc)) != FALSE; }
+bool swapBuffers(DeviceContext dc) {
+  if (swaps.paced) paceSwap();
+  return SwapBuffers(toHdc(dc)) != FALSE;
+}
 
 bool peekMessage(Message& message) {
   MSG msg;
@@ -202,9 +311,12 @@ SwapSync describeDisplay(DisplayMode& current) {
     // 0 and 1 stand for the hardware's default rate.
     current.frequency = dm.dmDisplayFrequency > 1 ? static_cast<int>(dm.dmDisplayFrequency) : 0;
   }
-  // SwapBuffers waits for the retrace as the driver is set up to (on by default).
-  return SwapSync::ByDriver;
+  if (swaps.paced) return SwapSync::ByBackend;
+  // Checked when the canvas was shown: the test swaps waited for the display.
+  return swaps.check.testSwaps > 0 ? SwapSync::ByDriver : SwapSync::Unsynchronised;
 }
+
+SwapCheck describeSwapCheck() { return swaps.check; }
 
 bool queryPerformanceFrequency(std::int64_t& frequency) {
   LARGE_INTEGER f;

@@ -1,16 +1,16 @@
-// The swap schedule of the SDL2 backend, on counter values alone (no
+// The swap schedule the SDL2 and Win32 backends share, on counter values alone (no
 // display): where swaps wait, and how the schedule moves after a late
 // swap, a stall, and a swap close to its deadline.
-#include <gtest/gtest.h>
+#include "platform/pacing/pacing.h"
 
-#include "platform/sdl2/pacing.h"
+#include <gtest/gtest.h>
 
 namespace Kestravon {
 namespace {
 
-using platform::sdl2::nextSwapTime;
-using platform::sdl2::pacingPeriod;
-using platform::sdl2::PacingSchedule;
+using platform::pacing::nextSwapTime;
+using platform::pacing::pacingPeriod;
+using platform::pacing::PacingSchedule;
 
 constexpr double kPeriod = 1000.0;
 
@@ -22,7 +22,7 @@ PacingSchedule dueAt(double deadline) {
   return schedule;
 }
 
-TEST(Sdl2PacingTest, TheFirstSwapStartsTheScheduleAndEarlySwapsWaitForTheirDeadline) {
+TEST(PacingTest, TheFirstSwapStartsTheScheduleAndEarlySwapsWaitForTheirDeadline) {
   PacingSchedule schedule;
   schedule.periodCounts = kPeriod;
   EXPECT_EQ(nextSwapTime(schedule, 5000.0, false), 5000.0);
@@ -33,7 +33,7 @@ TEST(Sdl2PacingTest, TheFirstSwapStartsTheScheduleAndEarlySwapsWaitForTheirDeadl
   EXPECT_EQ(schedule.deadline, 8000.0);
 }
 
-TEST(Sdl2PacingTest, ALittleLateKeepsTheScheduleSoTheAverageRateHolds) {
+TEST(PacingTest, ALittleLateKeepsTheScheduleSoTheAverageRateHolds) {
   PacingSchedule schedule = dueAt(6000.0);
   EXPECT_EQ(nextSwapTime(schedule, 6400.0, false), 6400.0);
   EXPECT_EQ(schedule.deadline, 7000.0);  // not 7400: the next frame catches up
@@ -44,7 +44,7 @@ TEST(Sdl2PacingTest, ALittleLateKeepsTheScheduleSoTheAverageRateHolds) {
   EXPECT_EQ(schedule.deadline, 7000.0);
 }
 
-TEST(Sdl2PacingTest, AStallRestartsTheScheduleInsteadOfRushingToCatchUp) {
+TEST(PacingTest, AStallRestartsTheScheduleInsteadOfRushingToCatchUp) {
   PacingSchedule schedule = dueAt(6000.0);
   EXPECT_EQ(nextSwapTime(schedule, 9500.0, false), 9500.0);
   EXPECT_EQ(schedule.deadline, 10500.0);
@@ -52,7 +52,7 @@ TEST(Sdl2PacingTest, AStallRestartsTheScheduleInsteadOfRushingToCatchUp) {
   EXPECT_EQ(nextSwapTime(schedule, 9600.0, false), 10500.0);
 }
 
-TEST(Sdl2PacingTest, OnlyADriverThatSyncsHasAnOnTimeWindowAroundTheDeadline) {
+TEST(PacingTest, OnlyADriverThatSyncsHasAnOnTimeWindowAroundTheDeadline) {
   // 50 counts early (within a sixteenth of the period): with sync the swap
   // is on time, goes at once and the schedule follows it.
   PacingSchedule synced = dueAt(6000.0);
@@ -72,7 +72,7 @@ TEST(Sdl2PacingTest, OnlyADriverThatSyncsHasAnOnTimeWindowAroundTheDeadline) {
   EXPECT_EQ(unsynced.deadline, 7000.0);
 }
 
-TEST(Sdl2PacingTest, NoPeriodMeansNoWaitAndThePeriodFollowsTheRequestedRate) {
+TEST(PacingTest, NoPeriodMeansNoWaitAndThePeriodFollowsTheRequestedRate) {
   PacingSchedule schedule = dueAt(0.0);
   schedule.periodCounts = 0.0;
   EXPECT_EQ(nextSwapTime(schedule, 100.0, false), 100.0);

@@ -1,0 +1,46 @@
+#include "library/frame/priority.h"
+
+#include <cstdio>
+
+namespace Kestravon {
+
+namespace {
+
+Priority asked = Priority::Normal;
+
+}  // namespace
+
+bool setPriority(Priority priority) {
+  asked = priority;
+  std::string refused;
+  if (platform::setPriority(priority, refused)) return true;
+  std::fprintf(stderr, "Kestravon: --priority %s: %s; running at %s\n", priorityName(priority), refused.c_str(),
+               platform::describeScheduling().c_str());
+  std::fflush(stderr);
+  return false;
+}
+
+Priority priorityAsked() { return asked; }
+
+std::string schedulingObtained() { return platform::describeScheduling(); }
+
+const char* priorityName(Priority priority) {
+  switch (priority) {
+    case Priority::High: return "high";
+    case Priority::Realtime: return "realtime";
+    case Priority::Normal: break;
+  }
+  return "normal";
+}
+
+bool priorityFromName(const std::string& name, Priority& priority) {
+  for (Priority p : {Priority::Normal, Priority::High, Priority::Realtime}) {
+    if (name == priorityName(p)) {
+      priority = p;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace Kestravon
