@@ -19,13 +19,15 @@
 //   process) puts the desktop mode back, shows the cursor, and keeps the
 //   status it would have had. Children the process forks (SDL's X11
 //   message box) restore nothing and are killed when it ends.
-// - Sync to the display where the driver cannot (Xvfb): there swaps are
-//   paced to the requested refresh period against the counter instead.
+// - Sync to the display where the driver cannot (Xvfb), or where it
+//   accepts a swap interval but its test swaps do not wait: there swaps are
+//   paced to the requested refresh period against the counter instead
+//   (the schedule is platform/pacing/, shared with the Win32 backend).
 //
 // The files, one concern each: startup.cpp (SDL start, message box,
-// memory), scheduling.cpp (priority), display_mode.cpp, windows.cpp, gl_context.cpp, pacing.cpp,
-// events.cpp, counter.cpp, desktop_safety.cpp, display_loss.cpp,
-// mode_emulation.cpp. This header holds the one state they share and the
+// memory), scheduling.cpp (priority), display_mode.cpp, windows.cpp,
+// gl_context.cpp (and the swap check and pacing), events.cpp, counter.cpp,
+// desktop_safety.cpp, display_loss.cpp, mode_emulation.cpp. This header holds the one state they share and the
 // declarations they call each other by.
 #pragma once
 

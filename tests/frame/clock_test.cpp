@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "library/frame/exception.h"
+#include "library/frame/missed_periods.h"
 #include "tests/support/headless_fixture.h"
 
 namespace Kestravon {
@@ -59,6 +60,20 @@ TEST_F(ClockTest, MissingOrSlowCounterIsRefused) {
   hl::setFrequency(1000);
   EXPECT_NO_THROW(Clock::initialize());
   EXPECT_EQ(Clock::countsPerMillisecond, 1);
+}
+
+// The accounting's whole milliseconds and the timing file's fractional ones
+// meet the same rule; at 60 Hz the limit is 17.667 ms and the offset 0.1 ms.
+TEST(MissedPeriodsTest, OneRuleAtItsEdges) {
+  const double limit = 1000.0 / 60.0 + 1.0;
+  EXPECT_EQ(missedPeriods(17.0, limit, 0.1), 0.0) << "whole ms: 17 misses none";
+  EXPECT_EQ(missedPeriods(18.0, limit, 0.1), 1.0) << "whole ms: 18 misses one";
+  EXPECT_EQ(missedPeriods(17.566, limit, 0.1), 0.0);
+  EXPECT_EQ(missedPeriods(17.567, limit, 0.1), 1.0);
+  EXPECT_EQ(missedPeriods(2 * limit - 0.1 - 0.001, limit, 0.1), 1.0) << "truncated";
+  EXPECT_EQ(missedPeriods(2 * limit - 0.1 + 0.001, limit, 0.1), 2.0);
+  EXPECT_EQ(missedPeriods(-40.0, limit, 0.1), 0.0) << "a clock running backwards subtracts none";
+  EXPECT_EQ(missedPeriods(std::numeric_limits<double>::quiet_NaN(), limit, 0.1), 0.0);
 }
 
 TEST(ExceptionTest, DefaultOriginIsExceptionItself) {

@@ -45,12 +45,17 @@ TEST(CommandLineTest, MistakesAreRefusedWithWhatWasWrong) {
       {{"--set", "Bar Width"}, "--set needs \"Label=value\""},
       {{"--record", "a", "--record", "b"}, "--record given twice"},
       {{"--record", "same.csv", "--timing", "same.csv"}, "name the same file"},
+      {{"--priority", "fast"}, "--priority takes normal, high or realtime, not \"fast\""},
+      {{"--priority"}, "--priority takes normal, high or realtime"},
+      {{"--priority", "high", "--priority", "high"}, "--priority given twice"},
   };
   for (const auto& mistake : mistakes) {
     EXPECT_FALSE(parseOptions(mistake.arguments, options, error));
     EXPECT_NE(error.find(mistake.says), std::string::npos) << error;
   }
-  ASSERT_TRUE(parseOptions({"--set", "SOA=3", "--timing", "t.csv", "--set", "Bar Width=8"}, options, error));
+  ASSERT_TRUE(parseOptions({"--set", "SOA=3", "--timing", "t.csv", "--set", "Bar Width=8", "--priority", "realtime"},
+                           options, error));
+  EXPECT_EQ(options.priority, platform::Priority::Realtime);
   EXPECT_EQ(options.settings, (std::vector<std::string>{"SOA=3", "Bar Width=8"}));
   EXPECT_EQ(options.timingPath, "t.csv");
   EXPECT_TRUE(options.recordPath.empty());

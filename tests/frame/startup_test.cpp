@@ -1,14 +1,19 @@
 #include "library/frame/startup.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
+#include "library/canvas/canvas.h"
 #include "library/frame/application.h"
 #include "library/frame/clock.h"
 #include "library/frame/exception.h"
 #include "library/frame/keyboard.h"
+#include "library/frame/session_record.h"
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/variable_registry.h"
 #include "tests/support/headless_fixture.h"
@@ -47,6 +52,44 @@ TEST_F(StartUpTest, RegistersListensInitialisesAndRunsTheRoutineWithTheConsoleOn
   EXPECT_NE(application.listenerWindow, nullptr);
   EXPECT_EQ(Clock::countsPerMillisecond, 10'000);
   EXPECT_TRUE(hl::state().messageBoxes.empty());
+}
+
+void canvasRoutine() { Canvas canvas(1024, 768, 32, 60); }
+
+std::size_t logIndex(const std::string& call) {
+  const auto& log = hl::state().log;
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    if (log[i].rfind(call, 0) == 0) return i;
+  }
+  return log.size();
+}
+
+TEST_F(StartUpTest, PriorityIsRaisedBeforeTheCanvasAndARefusalIsSaidAndRecorded) {
+  hl::state().log.clear();
+  ASSERT_EQ(startUp(nullptr, nullptr, "--priority realtime", 1, canvasRoutine), 0);
+  EXPECT_LT(logIndex("setNormalPriority"), logIndex("setPriority realtime"));
+  EXPECT_LT(logIndex("setPriority realtime"), logIndex("changeDisplayMode")) << "before the driver starts threads";
+  EXPECT_EQ(hl::state().priority, platform::Priority::Realtime);
+
+  char folder[] = "/tmp/kestravon-priority-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string timing = std::string(folder) + "/timing.csv";
+  hl::reset();  // a fresh process
+  hl::faults().priorityRefused = true;
+  ::testing::internal::CaptureStderr();
+  const int status = startUp(nullptr, nullptr, ("--priority high --timing " + timing).c_str(), 1, canvasRoutine);
+  SessionRecord::finish();
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(status, 0) << "the program runs on at what it got";
+  EXPECT_EQ(said.substr(0, said.find('\n') + 1),
+            "Kestravon: --priority high: high priority refused (scripted); running at normal (offscreen)\n");
+  std::ifstream in(timing);
+  std::string line;
+  bool stated = false;
+  while (std::getline(in, line)) stated = stated || line == "# priority asked high; obtained normal (offscreen)";
+  EXPECT_TRUE(stated) << "the header states what was obtained, not what was asked";
+  std::remove(timing.c_str());
+  rmdir(folder);
 }
 
 TEST_F(StartUpTest, RegistrationFailureIsShownAndReturns15) {

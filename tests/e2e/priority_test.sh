@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# --priority on the real program under Xvfb. Granted (as root), realtime is
+# stated in the timing file's header; refused (an unprivileged user), the
+# refusal is said on standard error, the program runs on, ends with 128 on
+# Escape, and the header states what it got. At realtime on one core beside
+# a busy process, frames are still paced, the X server still draws, and
+# Escape still ends the program.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/e2e/lib.sh
+. "$here/lib.sh"
+program=$1
+probe=$2
+work=$(mktemp -d)
+chmod 755 "$work"
+busy=
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+trap '[ -n "$busy" ] && kill "$busy"; stop_xvfb; rm -rf "$work"' EXIT
+
+# run_for SECONDS COMMAND...: runs the program COMMAND, presses Escape after
+# SECONDS on its canvas, and sets STATUS.
+run_for() {
+  local seconds=$1 pid
+  shift
+  "$@" 2>"$work/stderr" &
+  pid=$!
+  if wait_for_window "Kestravon Main Window"; then
+    xdotool windowfocus --sync "$(window_id "Kestravon Main Window")" 2>/dev/null
+    sleep "$seconds"
+    [ -z "${SHOT:-}" ] || import -window root "$SHOT"
+    xdotool key Escape
+  fi
+  wait_pid "$pid" 10
+}
+
+# header_line FILE: the timing file's line that states the scheduling.
+header_line() { grep '^# priority asked' "$1"; }
+
+# mean_interval FILE: the mean of the intervals after the first 30 frames.
+mean_interval() { awk -F, '/^[0-9]+,[0-9]/ && $1 > 30 { s += $2; n++ } END { if (n) printf "%.3f", s / n }' "$1"; }
+
+start_xvfb 1024x768x24 || exit 1
+
+# --- granted -------------------------------------------------------------------
+if [ "$(id -u)" = 0 ]; then
+  run_for 1 "$program" --priority realtime --timing "$work/granted.csv"
+  expect_status "realtime, granted" 128
+  header_line "$work/granted.csv" | grep -q 'obtained SCHED_FIFO priority 10, nice 0, memory locked' &&
+    pass "header: $(header_line "$work/granted.csv")" || fail "header: $(head -8 "$work/granted.csv")"
+  grep -q refused "$work/stderr" && fail "standard error: $(cat "$work/stderr")" || pass "nothing refused"
+else
+  echo "SKIPPED: realtime granted: not root"
+fi
+
+# --- refused ---------------------------------------------------------------------
+# An unprivileged user: nobody where it can run the program, otherwise this
+# user without the capabilities and limits that would allow it.
+unprivileged=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+if [ "$(id -u)" != 0 ]; then
+  unprivileged=(prlimit --rtprio=0 --nice=0 --memlock=8388608 --)
+elif ! "${unprivileged[@]}" test -x "$program" 2>/dev/null; then
+  # shellcheck disable=SC2054 # the commas are setpriv's own list
+  unprivileged=(setpriv --bounding-set=-sys_nice,-ipc_lock -- prlimit --rtprio=0 --nice=0 --memlock=8388608 --)
+fi
+chmod 777 "$work"
+run_for 1 "${unprivileged[@]}" "$program" --priority realtime --timing "$work/refused.csv"
+expect_status "realtime, refused" 128
+grep -q '^Kestravon: --priority realtime: refused SCHED_FIFO 10 (Operation not permitted).* rtprio 10.*setcap' \
+  "$work/stderr" && pass "refusal said: $(head -c 160 "$work/stderr")..." || fail "standard error: $(cat "$work/stderr")"
+header_line "$work/refused.csv" | grep -q 'obtained SCHED_OTHER, nice 0, memory not locked' &&
+  pass "header: $(header_line "$work/refused.csv")" || fail "header: $(head -8 "$work/refused.csv")"
+
+# --- one core, one busy process --------------------------------------------------
+taskset -cp 0 "$XVFB_PID" >/dev/null
+taskset -c 0 sh -c 'while :; do :; done' &
+busy=$!
+SHOT="$work/onecore.png" run_for 4 taskset -c 0 "$program" --priority realtime --timing "$work/onecore.csv"
+expect_status "one core, a busy process: Escape" 128
+mean=$(mean_interval "$work/onecore.csv")
+awk -v m="$mean" 'BEGIN { exit !(m > 15.83 && m < 17.50) }' && pass "one core: frames paced, mean interval $mean ms" ||
+  fail "one core: mean interval ${mean:-none} ms; $(tail -3 "$work/onecore.csv" | tr '\n' ' ')"
+[ "$("$probe" "$work/onecore.png" count FFFFFF 510 382 514 386)" = 25 ] && pass "one core: the X server still draws" ||
+  fail "one core: no fixation mark on the screen"
+
+echo "$failures failed"
+[ "$failures" = 0 ]
