@@ -75,8 +75,10 @@ struct Refusals {
       capabilities += (capabilities.empty() ? "" : ",") + std::string(capability);
     }
   }
+  // A refusal no limit or capability can lift.
+  void add(const std::string& refusal) { what += (what.empty() ? "" : ", ") + refusal; }
   std::string sentence() const {
-    if (what.empty()) return std::string();
+    if (what.empty() || lines.empty()) return what.empty() ? std::string() : "refused " + what;
     return "refused " + what + "; to allow it, add " + lines +
            " to a file in /etc/security/limits.d/ and log in again, or run \"setcap " + capabilities + "+ep " +
            programPath() + "\"";
@@ -106,6 +108,11 @@ bool raiseNice(Refusals& refusals) {
 }
 
 bool lockMemory(Refusals& refusals) {
+#if defined(__SANITIZE_ADDRESS__)
+  // Its shadow memory is terabytes of address space: locking would take it all.
+  refusals.add("memory locking (not in a build with the address sanitizer)");
+  return false;
+#endif
   if (!mayLockWithoutLimit()) {
     rlimit limit{};
     getrlimit(RLIMIT_MEMLOCK, &limit);

@@ -1,13 +1,15 @@
 // The real program (start-up, stimulus_main, the SDL2 backend) with one
 // fault provoked from outside, for the end-to-end tests of the ways out
 // that a healthy display never takes. The executable is linked with
-// --wrap for the three calls below, so the library and the backend are the
+// --wrap for the four calls below, so the library and the backend are the
 // shipped code, unchanged; only this test program sees the wrappers.
 //
 //   fault_program context-refused [--pause]   SDL_GL_CreateContext fails: a failure after the mode switch
 //   fault_program no-font-names [--pause]     glGenLists returns 0: the font abort
 //   fault_program throw-mid-run [--pause]     the 30th buffer swap throws std::bad_alloc: an uncaught exception
 //   fault_program crash-mid-run [--pause]     the 30th buffer swap writes to a page it may not: a real SIGSEGV
+//   fault_program vsync-claimed [OPTION...]   SDL_GL_SetSwapInterval answers success and nothing waits (a
+//                                             driver with vertical sync forced off); runs with the options
 //
 // At the fault it writes "fault: display WxH, cursor shown|hidden" (what
 // SDL has set) on standard error; with --pause it then stops itself
@@ -21,13 +23,16 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
+#include <vector>
 
+#include "library/frame/command_line.h"
 #include "library/frame/startup.h"
 #include "stimulus/stimulus.h"
 
 namespace {
 
-enum class Fault { Off, ContextRefused, NoFontNames, ThrowMidRun, CrashMidRun };
+enum class Fault { Off, ContextRefused, NoFontNames, ThrowMidRun, CrashMidRun, VsyncClaimed };
 
 Fault fault = Fault::Off;
 bool pauseAtFault = false;
@@ -73,6 +78,12 @@ GLuint __wrap_glGenLists(GLsizei range) {
   return 0;
 }
 
+int __real_SDL_GL_SetSwapInterval(int interval);
+int __wrap_SDL_GL_SetSwapInterval(int interval) {
+  if (fault != Fault::VsyncClaimed) return __real_SDL_GL_SetSwapInterval(interval);
+  return 0;
+}
+
 void __real_SDL_GL_SwapWindow(SDL_Window* window);
 void __wrap_SDL_GL_SwapWindow(SDL_Window* window) {
   __real_SDL_GL_SwapWindow(window);
@@ -96,9 +107,16 @@ int main(int argc, char** argv) {
   if (std::strcmp(name, "no-font-names") == 0) fault = Fault::NoFontNames;
   if (std::strcmp(name, "throw-mid-run") == 0) fault = Fault::ThrowMidRun;
   if (std::strcmp(name, "crash-mid-run") == 0) fault = Fault::CrashMidRun;
+  if (std::strcmp(name, "vsync-claimed") == 0) {
+    fault = Fault::VsyncClaimed;
+    const std::string options = Kestravon::joinCommandLine(std::vector<std::string>(argv + 2, argv + argc));
+    return Kestravon::startUp(nullptr, nullptr, options.c_str(), 1, stimulus_main);
+  }
   pauseAtFault = argc > 2 && std::strcmp(argv[2], "--pause") == 0;
   if (fault == Fault::Off || (argc > 2 && !pauseAtFault) || argc > 3) {
-    std::fprintf(stderr, "usage: fault_program context-refused|no-font-names|throw-mid-run|crash-mid-run [--pause]\n");
+    std::fprintf(stderr,
+                 "usage: fault_program context-refused|no-font-names|throw-mid-run|crash-mid-run [--pause]\n"
+                 "       fault_program vsync-claimed [OPTION...]\n");
     return 2;
   }
   return Kestravon::startUp(nullptr, nullptr, "", 1, stimulus_main);
