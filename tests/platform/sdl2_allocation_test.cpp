@@ -8,44 +8,20 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <new>
 
 #include "library/kestravon.h"
+#include "tests/support/allocation_counter.h"
 
 // Last: Xlib's macros (None, Bool, Status) would clash with the headers above.
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-namespace {
-
-thread_local bool counting = false;
-thread_local long counted = 0;
-
-void* allocate(std::size_t size) {
-  if (counting) ++counted;
-  return std::malloc(size == 0 ? 1 : size);
-}
-
-[[gnu::noinline]] void release(void* p) noexcept { std::free(p); }
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (void* p = allocate(size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  if (void* p = allocate(size)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { release(p); }
-void operator delete[](void* p) noexcept { release(p); }
-void operator delete(void* p, std::size_t) noexcept { release(p); }
-void operator delete[](void* p, std::size_t) noexcept { release(p); }
-
 namespace Kestravon {
 namespace {
+
+using testing::allocationsCounted;
+using testing::countingAllocations;
 
 constexpr int kFirstCounted = 30;
 constexpr int kLastCounted = 630;
@@ -66,8 +42,8 @@ void routine() {
 
   Canvas canvas(1024, 768, 32, 60);
   for (int frame = 0; frame <= kLastCounted; ++frame) {
-    const bool wasCounting = counting;
-    counting = false;  // the test's own input is not the library's
+    const bool wasCounting = countingAllocations;
+    countingAllocations = false;  // the test's own input is not the library's
     XTestFakeMotionEvent(input, -1, frame % 1000 + 10, 300 + frame % 7, CurrentTime);
     ++motionsSent;
     if (frame >= 45 && (frame - 45) % 30 == 0 && (frame - 45) / 30 < kPresses) {
@@ -75,17 +51,17 @@ void routine() {
       XTestFakeKeyEvent(input, right, False, CurrentTime);
     }
     XSync(input, False);  // the server has them: SDL reads them in the next flips
-    counting = wasCounting;
+    countingAllocations = wasCounting;
     if (frame == kFirstCounted) {
-      counted = 0;
-      counting = true;
+      allocationsCounted = 0;
+      countingAllocations = true;
     }
     canvas.clear(Color::black);
     canvas.fillRect(Rectangle().set(20, 20).centering(frame % 1000 + 10, 300), Color::white);
     canvas.flip();
   }
-  counting = false;
-  frameAllocations = counted;
+  countingAllocations = false;
+  frameAllocations = allocationsCounted;
   // The last presses may still be on their way.
   for (int frame = 0; frame < 600 && steps < kPresses; ++frame) canvas.flip();
   XCloseDisplay(input);

@@ -11,70 +11,20 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
-#include <new>
 #include <string>
 
 #include "library/canvas/canvas.h"
 #include "library/frame/session_record.h"
 #include "platform/headless/headless.h"
+#include "tests/support/allocation_counter.h"
 #include "tools/stimulus_driver.h"
-
-namespace {
-
-// Per thread: Mesa's rasteriser threads are not the library's.
-thread_local bool counting = false;
-thread_local long counted = 0;
-
-void* allocate(std::size_t size) {
-  if (counting) ++counted;
-  return std::malloc(size == 0 ? 1 : size);
-}
-
-void* allocateAligned(std::size_t size, std::align_val_t alignment) {
-  if (counting) ++counted;
-  const std::size_t a = static_cast<std::size_t>(alignment);
-  // aligned_alloc wants a size that is a non-zero multiple of the alignment.
-  const std::size_t rounded = (size + a - 1) / a * a;
-  return std::aligned_alloc(a, rounded == 0 ? a : rounded);
-}
-
-// Out of line, so that the compiler does not see free() meet a pointer
-// from operator new and warn of a mismatch: here they are a pair.
-[[gnu::noinline]] void release(void* p) noexcept { std::free(p); }
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (void* p = allocate(size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-  if (void* p = allocate(size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new(std::size_t size, std::align_val_t alignment) {
-  if (void* p = allocateAligned(size, alignment)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size, std::align_val_t alignment) {
-  if (void* p = allocateAligned(size, alignment)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { release(p); }
-void operator delete[](void* p) noexcept { release(p); }
-void operator delete(void* p, std::size_t) noexcept { release(p); }
-void operator delete[](void* p, std::size_t) noexcept { release(p); }
-void operator delete(void* p, std::align_val_t) noexcept { release(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { release(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { release(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { release(p); }
 
 namespace Kestravon {
 namespace {
 
 namespace hl = platform::headless;
+using testing::allocationsCounted;
+using testing::countingAllocations;
 
 constexpr int kFirstCounted = 10;
 constexpr int kLastCounted = 1010;
@@ -83,14 +33,14 @@ constexpr int kLastCounted = 1010;
 void* volatile sink = nullptr;
 
 TEST(AllocationTest, TheCounterSeesAllocationsOnThisThread) {
-  counted = 0;
-  counting = true;
+  allocationsCounted = 0;
+  countingAllocations = true;
   sink = ::operator new(24);
   std::string* text = new std::string(64, 'x');
-  counting = false;
+  countingAllocations = false;
   delete text;
   ::operator delete(sink);
-  EXPECT_EQ(counted, 3) << "operator new, the string object and its characters";
+  EXPECT_EQ(allocationsCounted, 3) << "operator new, the string object and its characters";
 }
 
 // Runs the stimulus with these options and checks that no counted frame allocates.
@@ -116,8 +66,8 @@ void expectNoFrameAllocates(const std::string& commandLine) {
   double ratio = 0, width = 0, soa = 0, green = 0;
   const std::function<void(int)> onFrame = [&](int frame) {
     if (frame == 0) {
-      counting = false;
-      startUpAllocations = counted;
+      countingAllocations = false;
+      startUpAllocations = allocationsCounted;
       // The timing overlay's numbers are drawn (and counted) too.
       currentCanvas->infoOverlay = true;
       currentCanvas->frameAccounting = true;
@@ -126,21 +76,21 @@ void expectNoFrameAllocates(const std::string& commandLine) {
       // The backend logs every swap; room for all of them is made now.
       hl::state().log.reserve(hl::state().log.size() + 2 * static_cast<std::size_t>(kLastCounted));
     }
-    const bool wasCounting = counting;
-    counting = false;  // the test's own queueing is not the library's
+    const bool wasCounting = countingAllocations;
+    countingAllocations = false;  // the test's own queueing is not the library's
     for (const Press& press : presses) {
       if (press.frame == frame) {
         hl::pushKeyDown(press.key);
         hl::pushKeyUp(press.key);
       }
     }
-    counting = wasCounting;
+    countingAllocations = wasCounting;
     if (frame == kFirstCounted) {
-      counted = 0;
-      counting = true;
+      allocationsCounted = 0;
+      countingAllocations = true;
     } else if (frame == kLastCounted) {
-      counting = false;
-      frameAllocations = counted;
+      countingAllocations = false;
+      frameAllocations = allocationsCounted;
       flipCount = currentCanvas->flipCount;
       // Read while the routine (which owns the variables) still runs.
       ratio = driver::variableValue("Path-length Ratio");
@@ -149,10 +99,10 @@ void expectNoFrameAllocates(const std::string& commandLine) {
       green = driver::variableValue("Green luminance");
     }
   };
-  counted = 0;
-  counting = true;  // start-up: among others, registration makes the holders
+  allocationsCounted = 0;
+  countingAllocations = true;  // start-up: among others, registration makes the holders
   const int status = driver::runStimulus(kLastCounted, onFrame, commandLine.c_str());
-  counting = false;
+  countingAllocations = false;
 
   EXPECT_EQ(status, 0);
   EXPECT_GT(startUpAllocations, 0) << "start-up allocates (the six holders, for one): the counter must see it";
