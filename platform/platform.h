@@ -122,6 +122,15 @@ void setNormalPriority();
 // and how to allow it, and the process keeps what it got.
 enum class Priority { Normal, High, Realtime };
 bool setPriority(Priority priority, std::string& refused);
+// "normal", "high", "realtime".
+inline const char* priorityName(Priority priority) {
+  switch (priority) {
+    case Priority::High: return "high";
+    case Priority::Realtime: return "realtime";
+    case Priority::Normal: break;
+  }
+  return "normal";
+}
 // What the process runs at now, as the system reports it, in words.
 std::string describeScheduling();
 

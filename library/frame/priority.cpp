@@ -24,15 +24,6 @@ Priority priorityAsked() { return asked; }
 
 std::string schedulingObtained() { return platform::describeScheduling(); }
 
-const char* priorityName(Priority priority) {
-  switch (priority) {
-    case Priority::High: return "high";
-    case Priority::Realtime: return "realtime";
-    case Priority::Normal: break;
-  }
-  return "normal";
-}
-
 bool priorityFromName(const std::string& name, Priority& priority) {
   for (Priority p : {Priority::Normal, Priority::High, Priority::Realtime}) {
     if (name == priorityName(p)) {

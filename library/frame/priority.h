@@ -33,7 +33,7 @@ Priority priorityAsked();
 std::string schedulingObtained();
 
 // "normal", "high", "realtime"; and back, false for any other word.
-const char* priorityName(Priority priority);
+using platform::priorityName;
 bool priorityFromName(const std::string& name, Priority& priority);
 
 }  // namespace Kestravon

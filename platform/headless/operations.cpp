@@ -62,19 +62,6 @@ void setNormalPriority() {
   backend().state.priority = Priority::Normal;
 }
 
-namespace {
-
-const char* priorityName(Priority priority) {
-  switch (priority) {
-    case Priority::High: return "high";
-    case Priority::Realtime: return "realtime";
-    case Priority::Normal: break;
-  }
-  return "normal";
-}
-
-}  // namespace
-
 bool setPriority(Priority priority, std::string& refused) {
   logCall(std::string("setPriority ") + priorityName(priority));
   auto& b = backend();
