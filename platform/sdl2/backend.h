@@ -111,6 +111,9 @@ void endWhenDisplayLost();
 // From the first mode choice or window on, every way out must give the
 // desktop back.
 void installDesktopSafety();
+// The library's callback for an end without exit handlers (a signal, a lost
+// display), once, in the process that owns the desktop. Async-signal-safe.
+void endingAbruptly();
 
 // Brackets every stretch of SDL or driver calls: a termination signal that
 // arrived meanwhile is acted on at its edges, where no Xlib or driver lock

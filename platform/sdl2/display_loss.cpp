@@ -33,6 +33,7 @@ int onDisplayLost(Display* /*display*/) {
     static const char kText[] = "Kestravon Notification: Lost the connection to the display.\n";
     ssize_t ignored = write(STDERR_FILENO, kText, sizeof kText - 1);
     (void)ignored;
+    endingAbruptly();
   }
   _exit(kDisplayLostStatus);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build under Wine: its unit tests pass; the program shows the
 # stimulus and the console exactly as the native one does, answers the
-# arrow keys and ends with 128 on Escape; on a 1280x1024 display the mode
+# arrow keys and ends with 128 on Escape; --record nul.csv (a device) is
+# refused with status 2; on a 1280x1024 display the mode
 # change fails, the notification box shows, Return closes it, status 15.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -26,6 +27,11 @@ tail -n 3 "$work/unit.log"
 
 "$wine" "$build/stimulus/stimulus.exe" 2>"$work/stderr" &
 check_stimulus_session $!
+
+# A device's name is no record file: refused before any window.
+"$wine" "$build/stimulus/stimulus.exe" --record nul.csv 2>"$work/stderr"
+STATUS=$?
+expect_status "--record nul.csv" 2
 "$wineserver" -k 2>/dev/null
 stop_xvfb
 
