@@ -300,6 +300,9 @@ SdlSection::SdlSection() {
 SdlSection::~SdlSection() {
   sdlDepth = sdlDepth - 1;
   finishPendingSignal();
+  if (sdlDepth == 0) {
+    endWhenCanvasDestroyed();
+  }
 }
 
 void installDesktopSafety() {
