@@ -72,10 +72,15 @@ class SessionRecordTest : public ::testing::Test {
     // A death test's child runs the test again from the start (threadsafe
     // style): it takes its parent's folder, so that the parent sees its files.
     const bool child = !GTEST_FLAG_GET(internal_run_death_test).empty();
-    folder_ = "/tmp/kestravon-session-" + std::to_string(child ? getppid() : getpid());
-    ASSERT_TRUE(mkdir(folder_.c_str(), 0700) == 0 || (child && errno == EEXIST)) << folder_;
+    folder_ = "/tmp/kestravon-session-" + std::to_string(child ? getppid() : getpid()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    ASSERT_TRUE(mkdir(folder_.c_str(), 0700) == 0 || errno == EEXIST) << folder_;
     record_ = folder_ + "/record.csv";
     timing_ = folder_ + "/timing.csv";
+    if (!child) {  // a folder left by an earlier process with this number
+      std::remove(record_.c_str());
+      std::remove(timing_.c_str());
+    }
   }
   void TearDown() override {
     SessionRecord::discard();
