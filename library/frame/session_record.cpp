@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
+
+#include <cctype>
 #else
 #include <unistd.h>
 #endif
@@ -133,7 +135,6 @@ class RecordFile {
   bool isOpen() const { return fd_ >= 0; }
   bool failed() const { return failed_; }
   const std::string& path() const { return path_; }
-  int descriptor() const { return fd_; }
 
   // Appends whole rows.
   void append(const char* text, std::size_t size) {
