@@ -54,7 +54,7 @@ said_failure() { grep -qxF "$failure" "$work/err"; }
 # limited_run: starts the program under a 1 KiB file-size limit and waits
 # until it has reported the failed write; sets pid.
 limited_run() {
-  rm -f "$work/record.csv" "$work/timing.csv"
+  rm -f "$work/record.csv" "$work/timing.csv" "$work/err"  # the last run's report must not count
   bash -c 'ulimit -f 1; exec "$0" --record "$1" --timing "$2"' "$program" "$work/record.csv" "$work/timing.csv" \
     2> >(cat >"$work/err") &
   pid=$!
