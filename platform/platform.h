@@ -250,5 +250,13 @@ SwapCheck describeSwapCheck();
 bool queryPerformanceFrequency(std::int64_t& frequency);
 void queryPerformanceCounter(std::int64_t& count);
 
+// ---- an abrupt end (no Win32 call of its own) -------------------------------
+
+// Called once when the process ends by a signal or a lost display (where exit
+// handlers do not run), before the desktop is given back.
+// The callback must be async-signal-safe. Backends without such ends keep it
+// and never call it.
+void setAbruptEndCallback(void (*callback)());
+
 }  // namespace platform
 }  // namespace Kestravon

@@ -125,6 +125,13 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
       return false;
     }
     const std::string& value = arguments[++i];
+    // A forgotten value must not take the next option (or "-") as one: a
+    // file named "--record" would be created and the option lost.
+    if (value == "-" || value.rfind("--", 0) == 0) {
+      error = option + " needs a value, not \"";
+      error += value + "\"";
+      return false;
+    }
     if (target == nullptr) {
       if (value.find('=') == std::string::npos || value[0] == '=') {
         error = "--set needs \"Label=value\", not \"" + value + "\"";

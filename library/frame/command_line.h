@@ -33,7 +33,8 @@ std::vector<std::string> splitCommandLine(const char* commandLine);
 std::string joinCommandLine(const std::vector<std::string>& arguments);
 
 // Reads the options; false with `error` set for an unknown option, a
-// missing or empty value, or a file option given twice.
+// missing or empty value (or one that is "-" or starts with "--", a
+// forgotten value followed by the next option), or a file option given twice.
 bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& options, std::string& error);
 
 // What --help prints.

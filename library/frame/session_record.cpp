@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
+
+#include <cctype>
 #else
 #include <unistd.h>
 #endif
@@ -11,6 +13,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,18 +32,80 @@ int createNew(const char* path) {
   return _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 }
 long writeSome(int fd, const char* data, std::size_t size) { return _write(fd, data, static_cast<unsigned>(size)); }
+void cutTo(int fd, long long size) { _chsize_s(fd, size); }
 void closeFile(int fd) { _close(fd); }
+void removeFile(const char* path) { _unlink(path); }
+constexpr int kStandardError = 2;
 #else
 int createNew(const char* path) { return ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644); }
 long writeSome(int fd, const char* data, std::size_t size) { return static_cast<long>(::write(fd, data, size)); }
+void cutTo(int fd, long long size) {
+  while (::ftruncate(fd, static_cast<off_t>(size)) != 0 && errno == EINTR) {
+  }
+}
 void closeFile(int fd) { ::close(fd); }
+void removeFile(const char* path) { ::unlink(path); }  // async-signal-safe, unlike std::remove
+constexpr int kStandardError = STDERR_FILENO;
 #endif
 
-// One CSV file, written from a fixed buffer. After a failed write it
-// writes nothing more; the failure is kept for the final report.
+// Writes to standard error with no stdio buffer in between: also from a
+// signal handler.
+void writeToStandardError(const char* text, std::size_t size) {
+  while (size > 0) {
+    const long written = writeSome(kStandardError, text, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    text += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+// Both names the same file: the second cannot be created because the
+// first one is it.
+bool sameFile(const std::string& a, const std::string& b) {
+#ifdef _WIN32
+  char fullA[_MAX_PATH], fullB[_MAX_PATH];
+  return _fullpath(fullA, a.c_str(), sizeof fullA) != nullptr && _fullpath(fullB, b.c_str(), sizeof fullB) != nullptr &&
+         _stricmp(fullA, fullB) == 0;
+#else
+  struct stat first {};
+  struct stat second {};
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+#endif
+}
+
+#ifdef _WIN32
+// CON, NUL, COM1, ... name devices in every folder and with any extension:
+// a record "written" to nul.csv would vanish without a failed write.
+bool isDeviceName(const std::string& path) {
+  const std::size_t slash = path.find_last_of("/\\:");
+  std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+  name = name.substr(0, name.find('.'));
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"}) {
+    if (name == device) return true;
+  }
+  return name.size() == 4 && (name.rfind("COM", 0) == 0 || name.rfind("LPT", 0) == 0) && name[3] >= '0' &&
+         name[3] <= '9';
+}
+#endif
+
+// One CSV file, written from a fixed buffer that only ever holds whole
+// rows. After a failed write the file is cut back to its last whole row (a
+// partial row would read as a valid, wrong value) and nothing more is
+// written; the failure is kept for the final report.
 class RecordFile {
  public:
   bool create(const std::string& path, const char* what, std::string& error) {
+#ifdef _WIN32
+    if (isDeviceName(path)) {
+      error = std::string("cannot create the ") + what + " file \"" + path +
+              "\": the name is a device's on Windows (CON, PRN, AUX, NUL, COM1, LPT1, ...), not a file";
+      return false;
+    }
+#endif
     fd_ = createNew(path.c_str());
     if (fd_ < 0) {
       const int code = errno;
@@ -51,13 +116,29 @@ class RecordFile {
     path_ = path;
     what_ = what;
     used_ = 0;
+    written_ = 0;
     failed_ = false;
+    reportAtOnce_ = false;
+    return true;
+  }
+
+  // Writes the file's first lines: false, with `error` set, when that fails
+  // (a full disk). Failures after that are reported the moment they happen.
+  bool start(const char* header, std::size_t size, std::string& error) {
+    append(header, size);
+    if (!flush()) {
+      error = std::string("cannot write the ") + what_ + " file \"" + path_ + "\": " + std::strerror(errorCode_);
+      return false;
+    }
+    reportAtOnce_ = true;
     return true;
   }
 
   bool isOpen() const { return fd_ >= 0; }
   bool failed() const { return failed_; }
+  const std::string& path() const { return path_; }
 
+  // Appends whole rows.
   void append(const char* text, std::size_t size) {
     if (fd_ < 0 || failed_) return;
     if (used_ + size > sizeof buffer_) flush();
@@ -70,16 +151,18 @@ class RecordFile {
   }
   void append(const char* text) { append(text, std::strlen(text)); }
 
-  void flush() {
-    if (fd_ < 0 || failed_ || used_ == 0) return;
-    writeAll(buffer_, used_);
+  // False when this or an earlier write failed.
+  bool flush() {
+    if (fd_ < 0 || failed_) return !failed_;
+    if (used_ == 0) return true;
+    const bool written = writeAll(buffer_, used_);
     used_ = 0;
+    return written;
   }
 
+  // The failure, composed when it happened: printed from a signal handler too.
   void reportFailure() const {
-    std::fprintf(stderr, "Kestravon: writing the %s file \"%s\" failed: %s; the rows after that are lost\n", what_,
-                 path_.c_str(), std::strerror(errorCode_));
-    std::fflush(stderr);
+    if (failed_) writeToStandardError(failureLine_, std::strlen(failureLine_));
   }
 
   void close() {
@@ -87,27 +170,42 @@ class RecordFile {
     fd_ = -1;
   }
 
-  // Removes a file this run created and has written nothing to.
+  // Removes a file this run created.
   void removeCreated() {
     close();
-    if (!path_.empty()) std::remove(path_.c_str());
+    if (!path_.empty()) removeFile(path_.c_str());
     path_.clear();
   }
 
  private:
-  void writeAll(const char* data, std::size_t size) {
+  bool writeAll(const char* data, std::size_t size) {
+    const char* const begin = data;
+    const long long before = written_;
     while (size > 0) {
       const long written = writeSome(fd_, data, size);
       if (written < 0 && errno == EINTR) continue;
       if (written <= 0) {
-        failed_ = true;
-        errorCode_ = written < 0 ? errno : ENOSPC;
-        reportFailure();
-        return;
+        // Keep the whole rows that made it; the rest of the last one goes.
+        long long kept = written_ - before;
+        while (kept > 0 && begin[kept - 1] != '\n') --kept;
+        fail(written < 0 ? errno : ENOSPC, before + kept);
+        return false;
       }
+      written_ += written;
       data += written;
       size -= static_cast<std::size_t>(written);
     }
+    return true;
+  }
+
+  void fail(int code, long long wholeRows) {
+    failed_ = true;
+    errorCode_ = code;
+    if (written_ > wholeRows) cutTo(fd_, wholeRows);
+    std::snprintf(failureLine_, sizeof failureLine_,
+                  "Kestravon: writing the %s file \"%s\" failed: %s; the rows after that are lost\n", what_,
+                  path_.c_str(), std::strerror(code));
+    if (reportAtOnce_) reportFailure();
   }
 
   int fd_ = -1;
@@ -115,8 +213,11 @@ class RecordFile {
   const char* what_ = "";
   char buffer_[16384];
   std::size_t used_ = 0;
+  long long written_ = 0;  // bytes in the file: whole rows, except in the middle of a write
   bool failed_ = false;
+  bool reportAtOnce_ = false;
   int errorCode_ = 0;
+  char failureLine_[512] = {};
 };
 
 struct Session {
@@ -220,14 +321,46 @@ const char* describeSync(platform::SwapSync sync) {
 
 void exitHandler() { SessionRecord::finish(); }
 
+Line summaryLine() {
+  const Session& s = session();
+  const long long intervals = s.frames > 1 ? s.frames - 1 : 0;
+  const double sd = intervals > 1 ? std::sqrt(s.squares / static_cast<double>(intervals - 1)) : 0.0;
+  Line summary;
+  summary.text("Kestravon: ").integer(s.frames).text(" frames presented, ").integer(s.missed);
+  summary.text(" refresh periods missed, interval mean ").milliseconds(s.mean).text(" ms, SD ").milliseconds(sd);
+  summary.text(" ms\n");
+  return summary;
+}
+
+// A file too large for the process's limit is a failed write (reported,
+// status 3), not a signal that ends the stimulus. A handler the caller set
+// is left alone.
+void writeFailuresInsteadOfSignal() {
+#ifdef SIGXFSZ
+  struct sigaction current {};
+  if (sigaction(SIGXFSZ, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
+      current.sa_handler == SIG_DFL) {
+    std::signal(SIGXFSZ, SIG_IGN);
+  }
+#endif
+}
+
+// Set once the abrupt end has run: it runs at most once.
+volatile std::sig_atomic_t endedAbruptly = 0;
+
 }  // namespace
 
 bool SessionRecord::open(const SessionOptions& options, std::string& error) {
   Session& s = session();
   discard();
   if (!options.recording()) return true;
+  writeFailuresInsteadOfSignal();
   if (!options.recordPath.empty() && !s.record.create(options.recordPath, "record", error)) return false;
   if (!options.timingPath.empty() && !s.timing.create(options.timingPath, "timing", error)) {
+    if (s.record.isOpen() && sameFile(options.recordPath, options.timingPath)) {
+      error = "--record and --timing name the same file (\"" + options.recordPath + "\" and \"" + options.timingPath +
+              "\")";
+    }
     s.record.removeCreated();  // the same command line must work again once the cause is fixed
     return false;
   }
@@ -236,20 +369,24 @@ bool SessionRecord::open(const SessionOptions& options, std::string& error) {
   s.countsPerMs = static_cast<double>(frequency) / 1000.0;
   const std::time_t t = std::time(nullptr);
   if (const std::tm* utc = std::gmtime(&t)) std::strftime(s.started, sizeof s.started, "%Y-%m-%dT%H:%M:%SZ", utc);
-  s.active = true;
-  if (!s.exitHandlerSet) {
-    // Registered before the backend's own exit handlers (which give the
-    // desktop back), so it runs after them.
-    s.exitHandlerSet = std::atexit(exitHandler) == 0;
-  }
+  // The first lines are written now: a full disk is found before the display is touched.
   for (RecordFile* file : {&s.record, &s.timing}) {
     Line line;
     line.text("# Kestravon ")
         .text(kKestravonVersion)
         .text(file == &s.record ? ", session record\n" : ", frame timing\n");
     line.text("# started ").text(s.started).text("\n");
-    file->append(line.data(), line.size());
-    file->flush();
+    if (!file->start(line.data(), line.size(), error)) {
+      abandon();
+      return false;
+    }
+  }
+  s.active = true;
+  endedAbruptly = 0;
+  if (!s.exitHandlerSet) {
+    // Registered before the backend's own exit handlers (which give the
+    // desktop back), so it runs after them.
+    s.exitHandlerSet = std::atexit(exitHandler) == 0;
   }
   return true;
 }
@@ -351,25 +488,46 @@ void SessionRecord::finish() {
   Session& s = session();
   if (!s.active) return;
   s.active = false;
+  std::fflush(stdout);
+  std::fflush(stderr);
+  if (s.frames == 0) {
+    // The run failed before its first frame: files with no frame in them
+    // would only make the same command line refused once the cause is fixed.
+    s.record.removeCreated();
+    s.timing.removeCreated();
+    static const char kRemoved[] = "Kestravon: no frame was presented; the files this run created are removed\n";
+    writeToStandardError(kRemoved, sizeof kRemoved - 1);
+    return;
+  }
   s.record.flush();
   s.timing.flush();
   s.record.close();
   s.timing.close();
-  const long long intervals = s.frames > 1 ? s.frames - 1 : 0;
-  const double sd = intervals > 1 ? std::sqrt(s.squares / static_cast<double>(intervals - 1)) : 0.0;
-  Line summary;
-  summary.text("Kestravon: ").integer(s.frames).text(" frames presented, ").integer(s.missed);
-  summary.text(" refresh periods missed, interval mean ").milliseconds(s.mean).text(" ms, SD ").milliseconds(sd);
-  summary.text(" ms\n");
-  std::fflush(stdout);
-  std::fwrite(summary.data(), 1, summary.size(), stderr);
-  if (s.record.failed()) s.record.reportFailure();
-  if (s.timing.failed()) s.timing.reportFailure();
-  std::fflush(stderr);
+  const Line summary = summaryLine();
+  writeToStandardError(summary.data(), summary.size());
+  s.record.reportFailure();
+  s.timing.reportFailure();
   if (s.record.failed() || s.timing.failed()) {
     // The process is ending already (this runs at exit); only the status changes.
     std::_Exit(kRecordWriteFailedExitStatus);
   }
+}
+
+void SessionRecord::endAbruptly() {
+  Session& s = session();
+  if (!s.active || endedAbruptly != 0) return;
+  endedAbruptly = 1;
+  if (s.frames == 0) {
+    removeFile(s.record.path().c_str());
+    removeFile(s.timing.path().c_str());
+    return;
+  }
+  if (!s.record.failed() && !s.timing.failed()) return;
+  // Data was lost: that must not go unsaid because a signal ended the run.
+  const Line summary = summaryLine();
+  writeToStandardError(summary.data(), summary.size());
+  s.record.reportFailure();
+  s.timing.reportFailure();
 }
 
 void SessionRecord::abandon() {

@@ -4,8 +4,11 @@
 // written line by line from fixed buffers (the frame loop allocates
 // nothing), each change flushed at once and the timing rows at least once
 // a second, so an abrupt end loses at most the last second of timing and
-// no change. A write that fails is reported at once and at the end, and
-// the process then ends with status 3; the stimulus runs on.
+// no change. The first lines are written when the files are created, so a
+// full disk is found before the display is touched. A write that fails
+// leaves the file cut back to its last whole row; it is reported at once
+// and at the end, and the process then ends with status 3; the stimulus
+// runs on. A run that ends before its first frame leaves no file behind.
 //
 // Frame numbers count the canvas's presented frames from 1 (the two blank
 // opening frames included); times are milliseconds since the first
@@ -38,8 +41,13 @@ class SessionRecord {
   static void valueChanged(const std::string& label, const char* value);
 
   // Flushes both files, writes the summary line to standard error and,
-  // after a failed write, ends the process with status 3. Runs at exit.
+  // after a failed write, ends the process with status 3; with no frame
+  // presented, removes the files instead. Runs at exit.
   static void finish();
+  // The process is ending by a signal or a lost display, without its exit
+  // handlers: removes the files if no frame was presented, and reports a
+  // failed write (with the summary). Async-signal-safe; runs once.
+  static void endAbruptly();
   // Closes everything without a summary (tests).
   static void discard();
   // The session ends before it began (a refused --set): removes the files

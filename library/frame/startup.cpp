@@ -1,5 +1,12 @@
 #include "library/frame/startup.h"
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
 #include <cstdio>
 #include <string>
 
@@ -33,8 +40,28 @@ std::intptr_t listenerWindowProc(platform::Window window, std::uint32_t message,
   }
 }
 
+namespace {
+
+// A program started with standard input, output or error closed would
+// open its next file as that descriptor: the record would then receive the
+// program's own messages. Each closed one reads from and writes to the
+// null device instead.
+void keepStandardDescriptorsOpen() {
+#ifndef _WIN32
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      const int opened = open("/dev/null", O_RDWR);
+      if (opened > fd) close(opened);  // cannot happen: the lower ones are open, so it gets fd
+    }
+  }
+#endif
+}
+
+}  // namespace
+
 int startUp(platform::Instance instance, platform::Instance previousInstance, const char* commandLine, int showCommand,
             Routine routine) {
+  keepStandardDescriptorsOpen();
   // The options, and the files they name, before anything touches the display.
   std::string error;
   if (!parseOptions(splitCommandLine(commandLine), application.options, error)) {
@@ -53,6 +80,7 @@ int startUp(platform::Instance instance, platform::Instance previousInstance, co
     std::fprintf(stderr, "Kestravon: %s\n", error.c_str());
     return kUsageExitStatus;
   }
+  platform::setAbruptEndCallback(SessionRecord::endAbruptly);
   try {
     application.instance = instance;
     application.previousInstance = previousInstance;

@@ -61,17 +61,25 @@ int format(double value, char* buffer, int size) {
   return static_cast<int>(result.ptr - buffer);
 }
 
-// The whole text as a number of the variable's type.
-bool parse(const std::string& text, int& out) {
+// The whole text as a number of the variable's type: Parsed, NotANumber, or
+// TooLarge for a well-formed number the type cannot hold (1e400 for a
+// double, 99999999999999999999 for an int), which no range admits.
+enum class Parse { Parsed, NotANumber, TooLarge };
+
+Parse parse(const std::string& text, int& out) {
   const char* end = text.data() + text.size();
   const auto result = std::from_chars(text.data(), end, out);
-  return result.ec == std::errc() && result.ptr == end;
+  if (result.ptr != end) return Parse::NotANumber;
+  if (result.ec == std::errc::result_out_of_range) return Parse::TooLarge;
+  return result.ec == std::errc() ? Parse::Parsed : Parse::NotANumber;
 }
 
-bool parse(const std::string& text, double& out) {
+Parse parse(const std::string& text, double& out) {
   const char* end = text.data() + text.size();
   const auto result = std::from_chars(text.data(), end, out);
-  return result.ec == std::errc() && result.ptr == end && std::isfinite(out);
+  if (result.ptr != end) return Parse::NotANumber;
+  if (result.ec == std::errc::result_out_of_range) return Parse::TooLarge;
+  return result.ec == std::errc() && std::isfinite(out) ? Parse::Parsed : Parse::NotANumber;
 }
 
 // "3 <= Bar Width <= 10", with < for an open end and no side for an infinite one.
@@ -153,12 +161,13 @@ int VariableMonitor_Holder_Instance<T>::formatValue(char* buffer, int size) cons
 
 template <typename T>
 bool VariableMonitor_Holder_Instance<T>::setFromText(const std::string& text, std::string& error) {
-  T value;
-  if (!parse(text, value)) {
+  T value{};
+  const Parse parsed = parse(text, value);
+  if (parsed == Parse::NotANumber) {
     error = "\"" + text + "\" is not " + (std::is_same<T, int>::value ? "a whole number" : "a number");
     return false;
   }
-  if (!range.includes(static_cast<double>(value))) {
+  if (parsed == Parse::TooLarge || !range.includes(static_cast<double>(value))) {
     error = text + " is outside the range " + describeRange(range, label);
     return false;
   }

@@ -325,5 +325,8 @@ bool queryPerformanceFrequency(std::int64_t& frequency) {
 
 void queryPerformanceCounter(std::int64_t& count) { count = backend().count; }
 
+// No signal or lost display ends a headless run.
+void setAbruptEndCallback(void (* /*callback*/)()) {}
+
 }  // namespace platform
 }  // namespace Kestravon

@@ -111,11 +111,19 @@ constexpr int kDisplayLostStatus = 15;
 // From here on, a lost X connection ends the process at once, with a line
 // on standard error; called once SDL's video is up.
 void endWhenDisplayLost();
+// The canvas window to watch for being destroyed by another program.
+void watchCanvasWindow(SDL_Window* window);
+// Ends the process, through its exit handlers and with the status of a
+// reported failure, once the watched canvas window was destroyed under it.
+void endWhenCanvasDestroyed();
 
 // ---- desktop_safety.cpp
 // From the first mode choice or window on, every way out must give the
 // desktop back.
 void installDesktopSafety();
+// The library's callback for an end without exit handlers (a signal, a lost
+// display), once, in the process that owns the desktop. Async-signal-safe.
+void endingAbruptly();
 
 // Brackets every stretch of SDL or driver calls: a termination signal that
 // arrived meanwhile is acted on at its edges, where no Xlib or driver lock

@@ -58,6 +58,10 @@ pid_t safetyOwner = 0;
 
 bool inForkedChild() { return safetyOwner != 0 && getpid() != safetyOwner; }
 
+// The library's last words before an end that skips the exit handlers.
+void (*abruptEndCallback)() = nullptr;
+volatile sig_atomic_t abruptEndCalled = 0;
+
 // Default action "terminate" or "core". SIGKILL and SIGSTOP cannot be
 // caught; the stop signals only stop the process.
 constexpr int kRequestSignals[] = {
@@ -179,6 +183,7 @@ void takeTimer() {
 void restoreBeforeEnding(int signalNumber, bool inHandler) {
   finishingSignal = signalNumber;
   finishing = 1;
+  endingAbruptly();
   takeTimer();
   alarm(kRestoreLimitSeconds);
   finalRestore(inHandler);
@@ -279,6 +284,14 @@ void endWithParent() {
 
 }  // namespace
 
+void endingAbruptly() {
+  if (abruptEndCalled != 0 || inForkedChild() || abruptEndCallback == nullptr) {
+    return;
+  }
+  abruptEndCalled = 1;
+  abruptEndCallback();
+}
+
 SdlSection::SdlSection() {
   finishPendingSignal();
   sdlDepth = sdlDepth + 1;
@@ -287,6 +300,9 @@ SdlSection::SdlSection() {
 SdlSection::~SdlSection() {
   sdlDepth = sdlDepth - 1;
   finishPendingSignal();
+  if (sdlDepth == 0) {
+    endWhenCanvasDestroyed();
+  }
 }
 
 void installDesktopSafety() {
@@ -312,5 +328,8 @@ void installDesktopSafety() {
 }
 
 }  // namespace sdl2
+
+void setAbruptEndCallback(void (*callback)()) { sdl2::abruptEndCallback = callback; }
+
 }  // namespace platform
 }  // namespace Kestravon

@@ -6,15 +6,27 @@
 // so on standard error (no box can be shown without the display) and ends
 // at once, with the status of a reported failure, making no further X
 // call: there is no desktop left to give back through that connection.
+//
+// So does a canvas window destroyed by another program (xdotool
+// windowclose, a window manager's XDestroyWindow): Xlib's default error
+// handler would end the process with status 1 at the next swap. The
+// backend's error handler notes it (no X call may be made there); at the
+// edge of the backend code the desktop gets its mode back and the process
+// ends through its exit handlers, with the status of a reported failure.
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/sdl2/backend.h"
 
 #ifdef KESTRAVON_HAVE_X11
 #include <X11/Xlib.h>
+#ifdef KESTRAVON_HAVE_XRANDR
+#include <X11/extensions/Xrandr.h>
+#endif
 #endif
 
 namespace Kestravon {
@@ -33,8 +45,68 @@ int onDisplayLost(Display* /*display*/) {
     static const char kText[] = "Kestravon Notification: Lost the connection to the display.\n";
     ssize_t ignored = write(STDERR_FILENO, kText, sizeof kText - 1);
     (void)ignored;
+    endingAbruptly();
   }
   _exit(kDisplayLostStatus);
+}
+
+// The canvas's X window, and whether it was destroyed under the program.
+::Window canvasWindow = 0;
+bool canvasDestroyed = false;
+bool endingForCanvas = false;
+XErrorHandler previousErrorHandler = nullptr;
+
+// Errors naming the canvas window that mean it is gone: a core window or
+// drawable error, or an extension's (GLX, MIT-SHM) on it. Once it is gone,
+// the requests that still name it or what hung from it (SDL's and the GL
+// driver's, up to the restore at exit) fail too: none of them may end the
+// process before the desktop is given back.
+int onXError(Display* display, XErrorEvent* error) {
+  if (canvasWindow != 0 && error->resourceid == canvasWindow &&
+      (error->error_code == BadWindow || error->error_code == BadDrawable || error->error_code >= 128)) {
+    canvasDestroyed = true;
+  }
+  if (canvasDestroyed) {
+    return 0;
+  }
+  return previousErrorHandler != nullptr ? previousErrorHandler(display, error) : 0;
+}
+
+// Gives the desktop its mode back with the canvas window gone. SDL cannot:
+// it would wait for ever for the vanished window to be unmapped. So the
+// mode is set on a connection of its own, through RandR as `xrandr -s`
+// does, and SDL is left as it is for the process's end.
+void giveDesktopBackWithoutCanvas() {
+  Backend& b = backend();
+  SDL_DisplayMode current{};
+  SDL_DisplayMode desktop{};
+  const bool switched = b.videoUp && SDL_GetCurrentDisplayMode(0, &current) == 0 &&
+                        SDL_GetDesktopDisplayMode(0, &desktop) == 0 &&
+                        (current.w != desktop.w || current.h != desktop.h);
+  b.videoUp = false;  // the exit handlers leave SDL alone
+#ifdef KESTRAVON_HAVE_XRANDR
+  Display* display = switched ? XOpenDisplay(nullptr) : nullptr;
+  if (display == nullptr) {
+    return;
+  }
+  const ::Window root = DefaultRootWindow(display);
+  if (XRRScreenConfiguration* config = XRRGetScreenInfo(display, root)) {
+    int count = 0;
+    const XRRScreenSize* sizes = XRRConfigSizes(config, &count);
+    Rotation rotation = 0;
+    XRRConfigCurrentConfiguration(config, &rotation);
+    for (int i = 0; i < count; ++i) {
+      if (sizes[i].width == desktop.w && sizes[i].height == desktop.h) {
+        XRRSetScreenConfig(display, config, root, i, rotation, CurrentTime);
+        break;
+      }
+    }
+    XRRFreeScreenConfigInfo(config);
+  }
+  XCloseDisplay(display);
+#else
+  (void)switched;
+#endif
 }
 #endif
 
@@ -46,7 +118,35 @@ void endWhenDisplayLost() {
   if (driver != nullptr && std::strcmp(driver, "x11") == 0) {
     reporter = getpid();
     XSetIOErrorHandler(onDisplayLost);
+    previousErrorHandler = XSetErrorHandler(onXError);  // SDL's, which ends the process
   }
+#endif
+}
+
+void watchCanvasWindow(SDL_Window* window) {
+#ifdef KESTRAVON_HAVE_X11
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11) {
+    canvasWindow = info.info.x11.window;
+    canvasDestroyed = false;
+  }
+#else
+  (void)window;
+#endif
+}
+
+void endWhenCanvasDestroyed() {
+#ifdef KESTRAVON_HAVE_X11
+  if (!canvasDestroyed || endingForCanvas || getpid() != reporter) {
+    return;
+  }
+  endingForCanvas = true;
+  static const char kText[] = "Kestravon Notification: The canvas window was destroyed by another program.\n";
+  ssize_t ignored = write(STDERR_FILENO, kText, sizeof kText - 1);
+  (void)ignored;
+  giveDesktopBackWithoutCanvas();
+  std::exit(kDisplayLostStatus);  // the exit handlers finish the record
 #endif
 }
 

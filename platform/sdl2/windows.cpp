@@ -143,6 +143,7 @@ Window createCanvasWindow(const char* className, const char* title, int x, int y
   b.windowTable.add(window, entry->procedure);
   b.canvas = window;
   b.pacing.deadline = 0.0;
+  sdl2::watchCanvasWindow(sdlWindow);
   return window;
 }
 

@@ -334,5 +334,9 @@ void queryPerformanceCounter(std::int64_t& count) {
   count = c.QuadPart;
 }
 
+// What ends a Windows process from outside (TerminateProcess; under Wine,
+// signals) runs no code of the program's.
+void setAbruptEndCallback(void (* /*callback*/)()) {}
+
 }  // namespace platform
 }  // namespace Kestravon

@@ -4,7 +4,8 @@
 # desktop; see dummy.conf). Each run must switch the screen to 1024x768 at
 # 60 Hz with no cursor over the canvas, and after it ends the screen must be
 # at 1280x1024 again with the cursor shown:
-#   Escape (128) on the real program, and every signal that ends a process
+#   Escape (128) on the real program, its canvas window destroyed by another
+#   program (15), and every signal that ends a process
 #   (128+n: SIGHUP to SIGSYS, and SIGRTMIN to SIGRTMAX);
 #   through fault_program: SIGPIPE from a write to a closed standard error
 #   (141), a failure after the switch (a box, 15), the font abort (134), an
@@ -107,6 +108,16 @@ xdotool key Escape
 wait_pid $pid 10
 expect_status "Escape" 128
 expect_desktop "Escape"
+
+# --- the canvas window destroyed by another program ------------------------------
+"$program" 2>"$work/err" &
+pid=$!
+expect_switched "destroyed canvas"
+sleep 0.5
+xdotool windowclose "$(window_id "Kestravon Main Window")"
+wait_pid $pid 10
+expect_status "destroyed canvas" 15
+expect_desktop "destroyed canvas"
 
 # --- every signal that ends a process ------------------------------------------
 # Sent from elsewhere, each signal whose default action ends a process and

@@ -5,6 +5,9 @@
 # standard error, instead of spinning for ever on the dead connection.
 # Twice: in the middle of its frames, and while its failure box waits
 # (the box's own process must end quietly, the program say it once).
+# A canvas window destroyed by another program (xdotool windowclose, as a
+# window manager may) ends it the same way, with status 15 and its own
+# line, through the exit handlers: the record's summary is still said.
 #
 #   lost_display_test.sh STIMULUS FAULT_PROGRAM
 set -u
@@ -56,6 +59,21 @@ start_xvfb 1024x768x24 || exit 1
 pid=$!
 eventually 15 box_shown || fail "box: no box"
 lose_display "box" $pid
+
+# --- the canvas window destroyed by another program -----------------------------------
+start_xvfb 1024x768x24 || exit 1
+"$program" --timing "$work/timing.csv" 2>"$work/err" &
+pid=$!
+wait_for_window "Kestravon Main Window" || fail "destroyed canvas: no canvas"
+sleep 0.5
+xdotool windowclose "$(window_id "Kestravon Main Window")"
+wait_pid $pid 5
+expect_status "destroyed canvas" 15
+[ "$(grep -cxF "Kestravon Notification: The canvas window was destroyed by another program." "$work/err")" = 1 ] &&
+  grep -q '^Kestravon: [0-9]* frames presented' "$work/err" && ! grep -q 'X Error' "$work/err" &&
+  pass "destroyed canvas: said so once, then the summary" ||
+  fail "destroyed canvas: standard error was: $(head -c 2000 "$work/err")"
+stop_xvfb
 
 echo "$failures failed"
 [ "$failures" = 0 ]

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build under Wine: its unit tests pass; the program shows the
 # stimulus and the console exactly as the native one does, answers the
-# arrow keys and ends with 128 on Escape; on a 1280x1024 display the mode
+# arrow keys and ends with 128 on Escape; --record nul.csv (a device) is
+# refused with status 2; on a 1280x1024 display the mode
 # change fails, the notification box shows, Return closes it, status 15.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -47,6 +48,11 @@ grep -q '^# swaps paced to the refresh period by the program' "$work/timing.csv"
 mean=$(awk -F, '/^[0-9]+,[0-9]/ && $1 > 30 { s += $2; n++ } END { if (n) printf "%.3f", s / n }' "$work/timing.csv")
 awk -v m="$mean" 'BEGIN { exit !(m > 15.83 && m < 17.50) }' && pass "paced: mean interval $mean ms" ||
   fail "mean interval ${mean:-none} ms, not within 5 % of 16.667"
+
+# A device's name is no record file: refused before any window.
+"$wine" "$build/stimulus/stimulus.exe" --record nul.csv 2>"$work/stderr"
+STATUS=$?
+expect_status "--record nul.csv" 2
 "$wineserver" -k 2>/dev/null
 stop_xvfb
 

@@ -5,17 +5,22 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "library/frame/command_line.h"
+#include "library/frame/startup.h"
 #include "platform/headless/headless.h"
+#include "stimulus/stimulus.h"
 #include "tools/stimulus_driver.h"
 
 namespace Kestravon {
@@ -48,6 +53,11 @@ TEST(CommandLineTest, MistakesAreRefusedWithWhatWasWrong) {
       {{"--priority", "fast"}, "--priority takes normal, high or realtime, not \"fast\""},
       {{"--priority"}, "--priority takes normal, high or realtime"},
       {{"--priority", "high", "--priority", "high"}, "--priority given twice"},
+      // A forgotten value: the next option (or "-") is not taken as a file name.
+      {{"--timing", "--record", "r.csv"}, "--timing needs a value, not \"--record\""},
+      {{"--record", "--set", "SOA=3"}, "--record needs a value, not \"--set\""},
+      {{"--record", "-"}, "--record needs a value, not \"-\""},
+      {{"--set", "--help"}, "--set needs a value, not \"--help\""},
   };
   for (const auto& mistake : mistakes) {
     EXPECT_FALSE(parseOptions(mistake.arguments, options, error));
@@ -64,11 +74,18 @@ TEST(CommandLineTest, MistakesAreRefusedWithWhatWasWrong) {
 class SessionRecordTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/kestravon-session-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
+    // A death test's child runs the test again from the start (threadsafe
+    // style): it takes its parent's folder, so that the parent sees its files.
+    const bool child = !GTEST_FLAG_GET(internal_run_death_test).empty();
+    folder_ = "/tmp/kestravon-session-" + std::to_string(child ? getppid() : getpid()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    ASSERT_TRUE(mkdir(folder_.c_str(), 0700) == 0 || errno == EEXIST) << folder_;
     record_ = folder_ + "/record.csv";
     timing_ = folder_ + "/timing.csv";
+    if (!child) {  // a folder left by an earlier process with this number
+      std::remove(record_.c_str());
+      std::remove(timing_.c_str());
+    }
   }
   void TearDown() override {
     SessionRecord::discard();
@@ -175,10 +192,10 @@ TEST_F(SessionRecordTest, ARefusedStartingValueEndsWithStatus2BeforeTheModeChang
 }
 
 // Runs 600 frames with the writes failing as on a full disk (a file-size
-// limit), reports how the routine ended, and exits with its status.
+// limit, whose signal the program must not die of), reports how the
+// routine ended, and exits with its status.
 void runWithWritesFailing(const std::string& timing) {
-  std::signal(SIGXFSZ, SIG_IGN);
-  const rlimit limit{4096, 4096};
+  const rlimit limit{4000, 4000};  // not a multiple of anything the rows are
   setrlimit(RLIMIT_FSIZE, &limit);
   int framesAfter = 0;
   const auto onFrame = [&framesAfter](int frame) {
@@ -198,6 +215,103 @@ TEST_F(SessionRecordTest, AFailedWriteIsReportedAtOnceTheStimulusRunsOnAndTheSta
               "routine returned 0 after 600 frames.*"
               "Kestravon: 602 frames presented.*"
               "writing the timing file");
+  // What the file holds is whole rows, none cut short to read as another value.
+  std::ifstream in(timing_, std::ios::binary);
+  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(content.size(), 2000u);
+  EXPECT_LE(content.size(), 4000u);
+  EXPECT_EQ(content.back(), '\n') << "ends in a cut row: " << content.substr(content.size() - 40);
+  const std::vector<std::string> timings = rows(timing_);
+  ASSERT_GT(timings.size(), 100u);
+  for (std::size_t i = 2; i < timings.size(); ++i) {
+    EXPECT_TRUE(std::regex_match(timings[i], std::regex(std::to_string(i) + ",[0-9]+\\.[0-9]{3},[0-9]+")))
+        << timings[i];
+  }
+}
+
+// The file system is full before the session starts (here, a file-size
+// limit smaller than the first lines): status 2 before the display is
+// touched, and no file left behind.
+TEST_F(SessionRecordTest, AFullDiskAtStartIsRefusedBeforeTheDisplayAndLeavesNoFile) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto startFull = [this] {
+    // The limit holds for every file, standard error's too: what the run
+    // says goes through a pipe and is passed on once the limit is lifted.
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) std::exit(99);
+    const int savedError = dup(STDERR_FILENO);
+    dup2(pipeEnds[1], STDERR_FILENO);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlim_t unlimited = limit.rlim_cur;
+    limit.rlim_cur = 20;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const int status = driver::runStimulus(5, nullptr, ("--record " + record_ + " --timing " + timing_).c_str());
+    limit.rlim_cur = unlimited;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::fflush(stderr);
+    dup2(savedError, STDERR_FILENO);
+    close(pipeEnds[1]);
+    char said[4096];
+    const ssize_t size = read(pipeEnds[0], said, sizeof said);
+    std::fprintf(stderr, "%.*s", static_cast<int>(size > 0 ? size : 0), said);
+    std::fprintf(stderr, "status %d, display %s\n", status, displayTouched() ? "touched" : "untouched");
+    std::exit(status);
+  };
+  EXPECT_EXIT(startFull(), ::testing::ExitedWithCode(2),
+              "cannot write the record file \".*record.csv\": File too large\n"
+              "status 2, display untouched");
+  EXPECT_FALSE(exists(record_));
+  EXPECT_FALSE(exists(timing_));
+}
+
+// Failures that end a run before its first frame (here the display refuses
+// the mode: status 15) leave no file that would make the same command line
+// refused once the display is fixed.
+TEST_F(SessionRecordTest, ARunThatFailsBeforeItsFirstFrameLeavesNoFile) {
+  hl::reset();
+  hl::faults().displayChangeResult = -2;  // DISP_CHANGE_BADMODE
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(startUp(nullptr, nullptr, ("--record " + record_ + " --timing " + timing_).c_str(), 1, stimulus_main),
+            kFailureExitStatus);
+  EXPECT_TRUE(exists(record_)) << "created before the display was touched";
+  SessionRecord::finish();  // as at exit
+  const std::string error = ::testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(exists(record_));
+  EXPECT_FALSE(exists(timing_));
+  EXPECT_NE(error.find("no frame was presented; the files this run created are removed"), std::string::npos) << error;
+  EXPECT_EQ(error.find("frames presented"), std::string::npos) << error;
+}
+
+// Started with standard error closed, the program must not open its record
+// as descriptor 2 and then write its own messages into it.
+TEST_F(SessionRecordTest, WithStandardErrorClosedMessagesNeverReachTheRecord) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const auto runClosed = [this] {
+    close(STDERR_FILENO);
+    const int status = driver::runStimulus(5, nullptr, ("--record " + record_).c_str());
+    std::fputs("Kestravon: a message for standard error\n", stderr);
+    std::fflush(stderr);
+    std::exit(status);
+  };
+  EXPECT_EXIT(runClosed(), ::testing::ExitedWithCode(0), "");
+  std::ifstream in(record_);
+  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(content.find("a message"), std::string::npos) << content;
+  EXPECT_EQ(rows(record_).size(), 7u) << content;
+}
+
+// The same file under two names: said so, rather than "File exists" about
+// the file this run had just created, which is removed again.
+TEST_F(SessionRecordTest, TwoNamesForOneFileAreNamedAsSuch) {
+  chdir(folder_.c_str());
+  SessionOptions options;
+  options.recordPath = "same.csv";
+  options.timingPath = "./same.csv";
+  std::string error;
+  EXPECT_FALSE(SessionRecord::open(options, error));
+  EXPECT_EQ(error, "--record and --timing name the same file (\"same.csv\" and \"./same.csv\")");
+  EXPECT_FALSE(exists(folder_ + "/same.csv"));
 }
 
 }  // namespace

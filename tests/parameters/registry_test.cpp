@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <string>
 
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/variable_registry.h"
@@ -157,6 +158,28 @@ TEST_F(RegistryTest, RegistrationSelectsTheFirstRowClearingSelectsNone) {
   VariableRegistry::clear();
   EXPECT_FALSE(ParameterConsole::hasSelection);
   EXPECT_TRUE(VariableRegistry::holders().empty());
+}
+
+// A starting value too large for the variable's type is refused by its
+// range, not called "not a number".
+TEST_F(RegistryTest, NumbersTooLargeForTheTypeAreOutsideTheRange) {
+  int width = 6;
+  double green = 1.0;
+  Range r;
+  3 <= r <= 10;
+  VariableRegistrar::add(width).label("Bar Width").range(r).step(1).step(1);
+  0.0 <= r <= 1.0;
+  VariableRegistrar::add(green).label("Green luminance").range(r).step(0.05).step(0.05);
+  std::string error;
+  EXPECT_FALSE(VariableRegistry::findLabelled("Bar Width")->setFromText("99999999999999999999", error));
+  EXPECT_EQ(error, "99999999999999999999 is outside the range 3 <= Bar Width <= 10");
+  EXPECT_FALSE(VariableRegistry::findLabelled("Green luminance")->setFromText("1e400", error));
+  EXPECT_EQ(error, "1e400 is outside the range 0 <= Green luminance <= 1");
+  EXPECT_FALSE(VariableRegistry::findLabelled("Green luminance")->setFromText("1e4x", error));
+  EXPECT_EQ(error, "\"1e4x\" is not a number");
+  EXPECT_TRUE(VariableRegistry::findLabelled("Bar Width")->setFromText("10", error));
+  EXPECT_EQ(width, 10);
+  EXPECT_EQ(green, 1.0);
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
 // The Win32 backend: the counter the clock stands on, window-class
 // registration with the library's procedure, and the pixel format the
-// canvas gets, and the exit handlers that give a hidden cursor back (run
-// under Wine on an X display by the native test suite).
+// canvas gets, the exit handlers that give a hidden cursor back, and the
+// device names refused as record files (run under Wine on an X display by
+// the native test suite).
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <csignal>
+#include <string>
 
 #include "library/frame/clock.h"
+#include "library/frame/session_record.h"
 #include "library/frame/startup.h"
 #include "platform/platform.h"
 
@@ -118,6 +121,32 @@ TEST(Win32Test, ExitHandlersShowAHiddenCursorOnceAndAgainAfterTheNextHide) {
   crashFilter();
   EXPECT_EQ(countAfterHiding(), -2) << "shown again at exit although the library had shown it";
   ShowCursor(TRUE);
+}
+
+// CON, NUL, COM1, ... are devices in every folder and with any extension:
+// a record "written" to nul.csv vanished, one to CON failed oddly. They are
+// refused by name, before anything is created; ordinary names still work.
+TEST(Win32Test, DeviceNamesAreRefusedAsRecordFiles) {
+  char folder[MAX_PATH];
+  ASSERT_NE(GetTempPathA(sizeof folder, folder), 0u);
+  for (const char* name : {"nul.csv", "NUL", "con", "Con.txt", "aux", "prn.csv", "COM1", "lpt9.csv", "conout$",
+                           "C:\\data\\nul.csv", "sub/NUL .csv"}) {
+    SCOPED_TRACE(name);
+    SessionOptions options;
+    options.recordPath = name;
+    std::string error;
+    EXPECT_FALSE(SessionRecord::open(options, error));
+    EXPECT_EQ(error, std::string("cannot create the record file \"") + name +
+                         "\": the name is a device's on Windows (CON, PRN, AUX, NUL, COM1, LPT1, ...), not a file");
+  }
+  const std::string path = std::string(folder) + "console.csv";  // a device's name only in part
+  DeleteFileA(path.c_str());
+  SessionOptions options;
+  options.recordPath = path;
+  std::string error;
+  EXPECT_TRUE(SessionRecord::open(options, error)) << error;
+  SessionRecord::abandon();
+  EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES) << "removed again";
 }
 
 }  // namespace

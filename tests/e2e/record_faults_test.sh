@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# The session record when the file system fails it, on the real program
+# under Xvfb. What the record promises:
+#   kill -9: every change kept, and the timing rows up to the last second;
+#   a full file system at start: status 2 before any window, no file left;
+#   a file-size limit reached mid-run (ulimit -f): the failure is reported
+#   at once, the stimulus runs on, Escape ends it with status 3 and the
+#   report, and the file ends in a whole row;
+#   the same, ended by SIGTERM: status 143, and the summary and the failure
+#   are still said;
+#   a run that fails before its first frame (no display) leaves no file.
+# The full file system is a small tmpfs, which needs root to mount: where
+# it cannot be mounted the rest runs and the test reports itself skipped.
+#
+#   record_faults_test.sh STIMULUS
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/e2e/lib.sh
+. "$here/lib.sh"
+program=$1
+work=$(mktemp -d)
+full="$work/full"
+mounted=0
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+cleanup() {
+  stop_xvfb
+  [ "$mounted" = 1 ] && umount "$full"
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+start_xvfb 1024x768x24 || exit 1
+
+# --- a full file system at start ----------------------------------------------------
+mkdir -p "$full"
+if mount -t tmpfs -o size=64k tmpfs "$full" 2>/dev/null; then
+  mounted=1
+  dd if=/dev/zero of="$full/filler" bs=4k 2>/dev/null
+  "$program" --record "$full/record.csv" --timing "$full/timing.csv" 2>"$work/err" &
+  pid=$!
+  wait_pid $pid 10
+  expect_status "full disk" 2
+  grep -qxF "Kestravon: cannot write the record file \"$full/record.csv\": No space left on device" "$work/err" &&
+    pass "full disk: said before the display" || fail "full disk: standard error was: $(cat "$work/err")"
+  [ ! -e "$full/record.csv" ] && [ ! -e "$full/timing.csv" ] && pass "full disk: no file left" ||
+    fail "full disk: left $(ls "$full")"
+fi
+
+# --- a file-size limit reached mid-run -----------------------------------------------
+# Standard error goes through a pipe: the limit holds for every file.
+failure="Kestravon: writing the timing file \"$work/timing.csv\" failed: File too large; the rows after that are lost"
+said_failure() { grep -qxF "$failure" "$work/err"; }
+
+# limited_run: starts the program under a 1 KiB file-size limit and waits
+# until it has reported the failed write; sets pid.
+limited_run() {
+  rm -f "$work/record.csv" "$work/timing.csv" "$work/err"  # the last run's report must not count
+  bash -c 'ulimit -f 1; exec "$0" --record "$1" --timing "$2"' "$program" "$work/record.csv" "$work/timing.csv" \
+    2> >(cat >"$work/err") &
+  pid=$!
+  eventually 10 said_failure && pass "$1: failure reported at once" || fail "$1: no report: $(cat "$work/err")"
+  sleep 0.5
+  kill -0 $pid 2>/dev/null && pass "$1: the stimulus runs on" || fail "$1: ended with the write"
+}
+
+# expect_end_report WHAT: the summary line, then the failure again.
+expect_end_report() {
+  sleep 0.3  # the pipe's reader
+  grep -Eq '^Kestravon: [0-9]+ frames presented' "$work/err" && [ "$(grep -cxF "$failure" "$work/err")" = 2 ] &&
+    pass "$1: summary and failure said at the end" || fail "$1: standard error was: $(cat "$work/err")"
+}
+
+limited_run "file-size limit"
+canvas=$(window_id "Kestravon Main Window")
+[ -n "$canvas" ] && xdotool windowfocus --sync "$canvas" key Escape 2>/dev/null
+wait_pid $pid 10
+expect_status "file-size limit, Escape" 3
+expect_end_report "file-size limit, Escape"
+rows=$(grep -Ec '^[0-9]+,([0-9]+\.[0-9]{3})?,[0-9]+$' "$work/timing.csv")
+[ "$(tail -c 1 "$work/timing.csv" | od -An -c | tr -d ' ')" = '\n' ] && [ "$rows" -gt 10 ] &&
+  ! grep -Eqv '^(#.*|frame,interval_ms,missed|[0-9]+,([0-9]+\.[0-9]{3})?,[0-9]+)$' "$work/timing.csv" &&
+  pass "file-size limit: the timing file holds $rows whole rows" ||
+  fail "file-size limit: timing file ends: $(tail -c 60 "$work/timing.csv" | od -c | tail -3)"
+grep -qx '0,0.000,Green luminance,1' "$work/record.csv" && pass "file-size limit: the record kept its rows" ||
+  fail "file-size limit: record: $(cat "$work/record.csv")"
+
+limited_run "signal after the failure"
+kill -TERM $pid
+wait_pid $pid 10
+expect_status "signal after the failure" 143
+expect_end_report "signal after the failure"
+
+# --- kill -9 -------------------------------------------------------------------------
+# Nothing can run at SIGKILL: every change must be in the file already,
+# and the timing rows up to the last second.
+rm -f "$work/record.csv" "$work/timing.csv"
+"$program" --record "$work/record.csv" --timing "$work/timing.csv" 2>"$work/err" &
+pid=$!
+wait_for_window "Kestravon Main Window" || fail "kill -9: no canvas"
+xdotool windowfocus --sync "$(window_id "Kestravon Main Window")" key --delay 150 Down Right Right Right 2>/dev/null
+sleep 2.5
+kill -KILL $pid
+wait_pid $pid 5
+expect_status "kill -9" 137
+changes=$(grep -Ec '^[0-9]+,[0-9]+\.[0-9]{3},Bar Width,(7|8|9)$' "$work/record.csv")
+[ "$changes" = 3 ] && pass "kill -9: all 3 changes kept" || fail "kill -9: record: $(cat "$work/record.csv")"
+rows=$(grep -Ec '^[0-9]+,([0-9]+\.[0-9]{3})?,[0-9]+$' "$work/timing.csv")
+[ "$rows" -ge 60 ] && pass "kill -9: $rows timing rows kept" || fail "kill -9: $rows timing rows"
+
+# --- a run that fails before its first frame -----------------------------------------
+rm -f "$work/record.csv" "$work/timing.csv"
+(unset DISPLAY WAYLAND_DISPLAY; exec "$program" --record "$work/record.csv" --timing "$work/timing.csv") 2>"$work/err"
+STATUS=$?
+expect_status "no display" 15
+[ ! -e "$work/record.csv" ] && [ ! -e "$work/timing.csv" ] && pass "no display: no file left" ||
+  fail "no display: left $(ls "$work")"
+
+echo "$failures failed"
+[ "$failures" = 0 ] || exit 1
+[ "$mounted" = 1 ] || echo "SKIPPED: the full file system case needs root to mount a tmpfs; the other cases passed"
