@@ -1,10 +1,12 @@
 #include "library/canvas/canvas.h"
 
 #include <climits>
+#include <cstdlib>
 
 #include "library/canvas/display_lists.h"
 #include "library/canvas/gl.h"
 #include "library/canvas/overlay.h"
+#include "library/canvas/subject_display.h"
 #include "library/frame/application.h"
 #include "library/frame/session_record.h"
 #include "library/parameters/parameter_console.h"
@@ -26,6 +28,17 @@ std::int32_t saturatingAdd(std::int32_t n, double add) {
   const double sum = static_cast<double>(n) + add;
   if (!(sum < static_cast<double>(INT_MAX))) return INT_MAX;
   return static_cast<std::int32_t>(sum);
+}
+
+// Hardware tables may keep fewer bits than they are given: an entry reads
+// back right when it is within 8 bits of what was loaded.
+constexpr int kRampReadBackTolerance = 256;
+
+// A failure text built at run time, thrown as the library's plain string.
+const char* failureText(const std::string& text) {
+  static std::string kept;
+  kept = text;
+  return kept.c_str();
 }
 
 }  // namespace
@@ -57,9 +70,14 @@ void APICanvasProperties::open(int width, int height, int colorDepth, double ref
                                         application.instance);
     if (hwnd == nullptr) throw "Failed to create the canvas.";
     createContext(hwnd, &hdc, &hglrc, colorDepth);
+    if (const DisplayResponse* response = SubjectDisplay::response()) {
+      loadGammaRamp([response](int entries) { return inverseRamp(*response, entries); });
+    }
   } catch (const char*) {
     // Give the desktop back before the failure is shown: the program ends
     // after it, and a switched mode or hidden cursor would outlive it.
+    if (gammaRampEntries != 0) platform::restoreDeviceGammaRamp();
+    gammaRampEntries = 0;
     if (hglrc != nullptr) platform::deleteGLContext(hglrc);
     if (hdc != nullptr) platform::releaseDeviceContext(hwnd, hdc);
     if (hwnd != nullptr) platform::destroyWindow(hwnd);
@@ -98,8 +116,28 @@ void APICanvasProperties::createContext(platform::Window window, platform::Devic
   if (!platform::makeCurrent(*dc, *context)) throw "API Error (Failed to set OpenGL context).";
 }
 
+void APICanvasProperties::loadGammaRamp(const std::function<std::vector<std::uint16_t>(int entries)>& build) {
+  const int entries = platform::gammaRampSize(hdc);
+  if (entries < 2) throw "Failed to load the display's gamma table (the display has no look-up table).";
+  const std::vector<std::uint16_t> ramp = build(entries);
+  // Owed from the first attempt on: a refused one may have changed part of it.
+  gammaRampEntries = entries;
+  if (!platform::setDeviceGammaRamp(hdc, ramp.data())) {
+    throw "Failed to load the display's gamma table (the display refused it).";
+  }
+  std::vector<std::uint16_t> readBack(ramp.size());
+  bool same = platform::getDeviceGammaRamp(hdc, readBack.data());
+  for (std::size_t i = 0; same && i < ramp.size(); ++i) {
+    same = std::abs(static_cast<int>(ramp[i]) - static_cast<int>(readBack[i])) < kRampReadBackTolerance;
+  }
+  if (!same) throw "Failed to load the display's gamma table (it did not read back as loaded).";
+}
+
 void APICanvasProperties::close() {
   if (opened) {
+    // While the device context still stands: the table belongs to its display.
+    if (gammaRampEntries != 0) platform::restoreDeviceGammaRamp();
+    gammaRampEntries = 0;
     releaseContext(hwnd, hdc, hglrc);
     platform::destroyWindow(hwnd);
     platform::restoreDisplayMode();
@@ -158,8 +196,10 @@ void Canvas::set(int w, int h, int depth, double rate) {
   refreshRate = rate;
   intervalLimit = 1000.0 / refreshRate + 1.0;
 
-  // Before the display is touched: a refused --set ends the program here.
+  // Before the display is touched: a refused --set, or a display that is
+  // not there, ends the program here.
   applyStartingValues(application.options.settings);
+  SubjectDisplay::select();
   api = new APICanvasProperties();
   try {
     api->open(w, h, depth, rate);
@@ -169,6 +209,7 @@ void Canvas::set(int w, int h, int depth, double rate) {
     throw;
   }
   opened = true;
+  SessionRecord::displayNote(SubjectDisplay::headerLines(api->gammaRampEntries));
   SessionRecord::canvasOpened(w, h, depth, rate);
   recordStartingValues();
 
@@ -244,6 +285,13 @@ void Canvas::flip() {
     if (missed >= 1.0) droppedFrames = saturatingAdd(droppedFrames, missed);
     lastFlip = now;
   }
+}
+
+void Canvas::loadLookupTable(const ChannelCurves& curves) {
+  std::string error;
+  if (!checkCurves(curves, error)) throw failureText("Refused the look-up table: " + error + ".");
+  if (!opened) throw "Failed to load the display's gamma table (the canvas is not open).";
+  api->loadGammaRamp([&curves](int entries) { return resampleCurves(curves, entries); });
 }
 
 void Canvas::fillRect(const Rectangle& rect, const Color& color) {

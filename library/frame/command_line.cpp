@@ -8,6 +8,41 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
+// --screen, --gamma, --gamma-table: the value at arguments[i + 1] (i is
+// moved past it). Their own values are checked when start-up reads them.
+bool parseDisplayOption(const std::vector<std::string>& arguments, std::size_t& i, SessionOptions& options,
+                        std::string& error) {
+  const std::string& option = arguments[i];
+  if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
+    error = option + " needs a value";
+    return false;
+  }
+  const std::string& value = arguments[++i];
+  if (option == "--screen") {
+    if (options.screen >= 0) {
+      error = "--screen given twice";
+      return false;
+    }
+    if (value.size() > 4 || value.find_first_not_of("0123456789") != std::string::npos) {
+      error = "--screen needs a display number (0, 1, ...), not \"" + value + "\"";
+      return false;
+    }
+    options.screen = std::stoi(value);
+    return true;
+  }
+  std::string& target = option == "--gamma" ? options.gammaExponents : options.gammaTablePath;
+  if (!target.empty()) {
+    error = option + " given twice";
+    return false;
+  }
+  target = value;
+  if (!options.gammaExponents.empty() && !options.gammaTablePath.empty()) {
+    error = "--gamma and --gamma-table both given; the display has one look-up table";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<std::string> splitCommandLine(const char* commandLine) {
@@ -94,6 +129,10 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
       options.version = true;
       continue;
     }
+    if (option == "--screen" || option == "--gamma" || option == "--gamma-table") {
+      if (!parseDisplayOption(arguments, i, options, error)) return false;
+      continue;
+    }
     std::string* target = nullptr;
     if (option == "--record") {
       target = &options.recordPath;
@@ -129,7 +168,8 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
 }
 
 const char* usageText() {
-  return "usage: stimulus [--record FILE] [--timing FILE] [--set \"Label=value\"]... [--help] [--version]\n"
+  return "usage: stimulus [--record FILE] [--timing FILE] [--set \"Label=value\"]... [--screen N]\n"
+         "                [--gamma G | --gamma R,G,B | --gamma-table FILE] [--help] [--version]\n"
          "\n"
          "With no options the program shows the stimulus and records nothing.\n"
          "  --record FILE          write every variable's starting value and every change the\n"
@@ -137,6 +177,11 @@ const char* usageText() {
          "  --timing FILE          write every presented frame's interval and missed refresh\n"
          "                         periods to a new CSV file\n"
          "  --set \"Label=value\"    start the variable with this label at this value (repeatable)\n"
+         "  --screen N             open on display N (0 is the first; the default)\n"
+         "  --gamma G | R,G,B      the display's measured gamma exponents (0.5 to 5): load their\n"
+         "                         inverse into its look-up table while the program runs\n"
+         "  --gamma-table FILE     the same from a measured table: CSV rows r,g,b of normalised\n"
+         "                         luminance for equally spaced levels from 0 to 1 (2 to 4096 rows)\n"
          "  --help                 show this text\n"
          "  --version              show the version\n"
          "Files that already exist are never overwritten.\n";

@@ -41,6 +41,10 @@ struct Faults {
   // makeCurrent of a non-null context answers true but binds nothing, so
   // the GL calls that follow act on no context (glGenLists returns 0).
   bool contextNotCurrent = false;
+  bool setDeviceGammaRamp = false;  // refused
+  // setDeviceGammaRamp answers true but the table stays as it was (a
+  // driver that reverts it), so it does not read back.
+  bool gammaRampIgnored = false;
 };
 
 struct MessageBoxRecord {
@@ -64,6 +68,15 @@ struct State {
   int swapCount = 0;
   int dispatchedCount = 0;
   int translatedCount = 0;
+  // Display 0 is the desktop above ("HEADLESS0"); addDisplay adds more.
+  std::vector<DisplayDevice> moreDisplays;
+  int selectedDisplay = 0;
+  // The look-up table of the display: entries per channel (0: it has
+  // none), and what it holds (red, green, blue; empty means the identity,
+  // the display's own table); whether a set table is owed back.
+  int gammaRampSize = 256;
+  std::vector<std::uint16_t> gammaRamp;
+  bool gammaRampOwed = false;
   std::vector<MessageBoxRecord> messageBoxes;
   std::vector<std::string> log;  // "operation arg arg ..." in call order
 };
@@ -75,6 +88,12 @@ void reset();
 
 State& state();
 Faults& faults();
+
+// One more display after those there are, enumDisplayDevice reports it.
+void addDisplay(const char* name, int width, int height);
+// What the display's look-up table holds now (3 * gammaRampSize entries;
+// the identity until a table is set).
+std::vector<std::uint16_t> gammaRamp();
 
 // Message queue, taken in order by peekMessage.
 void pushMessage(const Message& message);

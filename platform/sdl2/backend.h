@@ -1,8 +1,9 @@
 // SDL2 backend of platform.h, for Linux (X11) and other POSIX systems.
 //
 // Implements every operation with the effect of the Win32 call it stands
-// for: one borderless OpenGL window that covers display 0 in the chosen
-// mode, one event taken per PeekMessage, Win32 virtual-key codes and a
+// for: one borderless OpenGL window that covers the chosen display (the
+// first unless selected) in the chosen mode, its look-up table loaded
+// through the output's RandR CRTC gamma ramp, one event taken per PeekMessage, Win32 virtual-key codes and a
 // key-state table of its own, the counter, and message boxes that fall
 // back to standard error.
 //
@@ -23,10 +24,11 @@
 //   paced to the requested refresh period against the counter instead.
 //
 // The files, one concern each: startup.cpp (SDL start, priority, message
-// box, memory), display_mode.cpp, windows.cpp, gl_context.cpp, pacing.cpp,
-// events.cpp, counter.cpp, desktop_safety.cpp, display_loss.cpp,
-// mode_emulation.cpp. This header holds the one state they share and the
-// declarations they call each other by.
+// box, memory), display_mode.cpp (displays and modes), gamma_ramp.cpp,
+// windows.cpp, gl_context.cpp, pacing.cpp, events.cpp, counter.cpp,
+// desktop_safety.cpp, display_loss.cpp, mode_emulation.cpp. This header
+// holds the one state they share and the declarations they call each
+// other by.
 #pragma once
 
 #include <SDL.h>
@@ -75,6 +77,8 @@ struct Backend {
   WindowObject* listener = nullptr;
   WindowObject* canvas = nullptr;
 
+  // The SDL display the canvas, its mode and its restore concern (selectDisplay).
+  int display = 0;
   bool modeChosen = false;
   SDL_DisplayMode chosenMode{};
   int cursorCount = 0;  // Win32 starts at 0 when a mouse is present
@@ -129,6 +133,11 @@ bool sameMode(const SDL_DisplayMode& a, const SDL_DisplayMode& b);
 // Puts the desktop mode back if SDL's record shows another with no
 // fullscreen window left to undo it.
 void ensureDesktopMode();
+
+// ---- gamma_ramp.cpp
+// Puts the display's own look-up table back if one was set; from the exit
+// handler and the signal handlers too, before SDL's windows go.
+void restoreGammaRamp();
 
 // ---- windows.cpp
 bool isLive(const WindowObject* window);

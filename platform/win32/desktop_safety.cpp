@@ -70,12 +70,15 @@ void modeSwitched() {
 
 void modeRestored() { InterlockedExchange(&modeOwed, 0); }
 
+void gammaRampOwed() { installHandlers(); }
+
 void cursorCounted(int count) {
   if (count < 0) installHandlers();
   InterlockedExchange(&cursorOwed, count < 0 ? 1 : 0);
 }
 
 void giveDesktopBack() {
+  giveGammaRampBack();
   if (InterlockedExchange(&modeOwed, 0) != 0) ChangeDisplaySettingsA(nullptr, 0);
   // The count is kept per thread: from a handler on another thread this
   // shows nothing, but the windows it was hidden over end with the process.

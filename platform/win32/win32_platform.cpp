@@ -44,6 +44,63 @@ PIXELFORMATDESCRIPTOR toPfd(const PixelFormatDescriptor& d) {
   return pfd;
 }
 
+// The display selectDisplay chose: its device name, or empty for the
+// primary display, which the calls without a device name concern.
+char selectedDevice[32] = {};  // DISPLAY_DEVICEA::DeviceName
+
+// The current settings of the selected display.
+bool currentSettings(DEVMODEA& dm) {
+  std::memset(&dm, 0, sizeof dm);
+  dm.dmSize = sizeof dm;
+  return EnumDisplaySettingsA(selectedDevice[0] != '\0' ? selectedDevice : nullptr, ENUM_CURRENT_SETTINGS, &dm) !=
+         FALSE;
+}
+
+// Display `index` among those attached to the desktop, the primary first.
+bool attachedDisplay(int index, DISPLAY_DEVICEA& found) {
+  int seen = 0;
+  for (int pass = 0; pass < 2; ++pass) {
+    DISPLAY_DEVICEA device;
+    for (DWORD i = 0;; ++i) {
+      std::memset(&device, 0, sizeof device);
+      device.cb = sizeof device;
+      if (!EnumDisplayDevicesA(nullptr, i, &device, 0)) break;
+      const bool primary = (device.StateFlags & DISPLAY_DEVICE_PRIMARY_DEVICE) != 0;
+      if ((device.StateFlags & DISPLAY_DEVICE_ATTACHED_TO_DESKTOP) == 0 || primary != (pass == 0)) continue;
+      if (seen++ == index) {
+        found = device;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+// The look-up table: Windows' 3 x 256 entries. Drivers refuse a call now
+// and then and take it when asked again; a few tries, a little apart.
+constexpr int kGammaEntries = 256;
+constexpr int kGammaTries = 5;
+constexpr DWORD kGammaRetryMs = 20;
+WORD ownRamp[3][kGammaEntries];
+char ownRampDevice[sizeof selectedDevice] = {};
+volatile LONG rampOwed = 0;
+
+bool getRamp(HDC dc, WORD (&ramp)[3][kGammaEntries]) {
+  for (int attempt = 0; attempt < kGammaTries; ++attempt) {
+    if (attempt > 0) Sleep(kGammaRetryMs);
+    if (GetDeviceGammaRamp(dc, ramp)) return true;
+  }
+  return false;
+}
+
+bool setRamp(HDC dc, WORD (&ramp)[3][kGammaEntries]) {
+  for (int attempt = 0; attempt < kGammaTries; ++attempt) {
+    if (attempt > 0) Sleep(kGammaRetryMs);
+    if (SetDeviceGammaRamp(dc, ramp)) return true;
+  }
+  return false;
+}
+
 bool isDoubleBuffered(HDC dc, int format) {
   PIXELFORMATDESCRIPTOR chosen;
   std::memset(&chosen, 0, sizeof chosen);
@@ -90,14 +147,20 @@ long changeDisplayMode(const DisplayMode& mode) {
   dm.dmPelsHeight = static_cast<DWORD>(mode.height);
   dm.dmBitsPerPel = static_cast<DWORD>(mode.bitsPerPixel);
   dm.dmDisplayFrequency = static_cast<DWORD>(mode.frequency);
-  const long result = ChangeDisplaySettingsA(&dm, CDS_FULLSCREEN);
+  const long result = selectedDevice[0] != '\0'
+                          ? ChangeDisplaySettingsExA(selectedDevice, &dm, nullptr, CDS_FULLSCREEN, nullptr)
+                          : ChangeDisplaySettingsA(&dm, CDS_FULLSCREEN);
   if (result == DISP_CHANGE_SUCCESSFUL) win32::modeSwitched();
   return result;
 }
 
 void restoreDisplayMode() {
   win32::modeRestored();
-  ChangeDisplaySettingsA(nullptr, 0);
+  if (selectedDevice[0] != '\0') {
+    ChangeDisplaySettingsExA(selectedDevice, nullptr, nullptr, 0, nullptr);
+  } else {
+    ChangeDisplaySettingsA(nullptr, 0);
+  }
 }
 
 int showCursor(bool show) {
@@ -106,11 +169,26 @@ int showCursor(bool show) {
   return count;
 }
 
-int screenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
-int screenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
+// The selected display's size after the switch (the primary's as GetSystemMetrics gives it).
+int screenWidth() {
+  DEVMODEA dm;
+  if (selectedDevice[0] != '\0') return currentSettings(dm) ? static_cast<int>(dm.dmPelsWidth) : 0;
+  return GetSystemMetrics(SM_CXSCREEN);
+}
+int screenHeight() {
+  DEVMODEA dm;
+  if (selectedDevice[0] != '\0') return currentSettings(dm) ? static_cast<int>(dm.dmPelsHeight) : 0;
+  return GetSystemMetrics(SM_CYSCREEN);
+}
 
 Window createCanvasWindow(const char* className, const char* title, int x, int y, int width, int height,
                           Instance instance) {
+  // On another display than the primary, the window covers that one.
+  DEVMODEA dm;
+  if (selectedDevice[0] != '\0' && currentSettings(dm)) {
+    x += dm.dmPosition.x;
+    y += dm.dmPosition.y;
+  }
   return fromHwnd(CreateWindowExA(WS_EX_APPWINDOW | WS_EX_TOPMOST, className, title, WS_POPUP, x, y, width, height,
                                   nullptr, nullptr, reinterpret_cast<HINSTANCE>(instance), nullptr));
 }
@@ -193,9 +271,7 @@ void getKeyboardState(unsigned char state[256]) { GetKeyboardState(state); }
 SwapSync describeDisplay(DisplayMode& current) {
   current = DisplayMode{};
   DEVMODEA dm;
-  std::memset(&dm, 0, sizeof dm);
-  dm.dmSize = sizeof dm;
-  if (EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &dm)) {
+  if (currentSettings(dm)) {
     current.width = static_cast<int>(dm.dmPelsWidth);
     current.height = static_cast<int>(dm.dmPelsHeight);
     current.bitsPerPixel = static_cast<int>(dm.dmBitsPerPel);
@@ -205,6 +281,73 @@ SwapSync describeDisplay(DisplayMode& current) {
   // SwapBuffers waits for the retrace as the driver is set up to (on by default).
   return SwapSync::ByDriver;
 }
+
+bool enumDisplayDevice(int index, DisplayDevice& device) {
+  device = DisplayDevice();
+  DISPLAY_DEVICEA found;
+  if (index < 0 || !attachedDisplay(index, found)) return false;
+  std::memcpy(device.name, found.DeviceName, sizeof found.DeviceName);  // both NUL-terminated, 32 < 64
+  DEVMODEA dm;
+  std::memset(&dm, 0, sizeof dm);
+  dm.dmSize = sizeof dm;
+  if (EnumDisplaySettingsA(found.DeviceName, ENUM_CURRENT_SETTINGS, &dm)) {
+    device.width = static_cast<int>(dm.dmPelsWidth);
+    device.height = static_cast<int>(dm.dmPelsHeight);
+  }
+  return true;
+}
+
+void selectDisplay(int index) {
+  DISPLAY_DEVICEA found;
+  selectedDevice[0] = '\0';
+  // The primary stays with the calls that name no device, as before any choice.
+  if (index <= 0 || !attachedDisplay(index, found)) return;
+  std::memcpy(selectedDevice, found.DeviceName, sizeof selectedDevice);
+}
+
+int gammaRampSize(DeviceContext dc) {
+  WORD ramp[3][kGammaEntries];
+  return getRamp(toHdc(dc), ramp) ? kGammaEntries : 0;
+}
+
+bool getDeviceGammaRamp(DeviceContext dc, std::uint16_t* ramp) {
+  WORD table[3][kGammaEntries];
+  if (!getRamp(toHdc(dc), table)) return false;
+  std::memcpy(ramp, table, sizeof table);
+  return true;
+}
+
+bool setDeviceGammaRamp(DeviceContext dc, const std::uint16_t* ramp) {
+  if (rampOwed == 0) {
+    if (!getRamp(toHdc(dc), ownRamp)) return false;
+    std::memcpy(ownRampDevice, selectedDevice, sizeof ownRampDevice);
+    win32::gammaRampOwed();
+    InterlockedExchange(&rampOwed, 1);
+  }
+  WORD table[3][kGammaEntries];
+  std::memcpy(table, ramp, sizeof table);
+  return setRamp(toHdc(dc), table);
+}
+
+void restoreDeviceGammaRamp() { win32::giveGammaRampBack(); }
+
+namespace win32 {
+
+// Through a device context of the display itself: the canvas window, and
+// its context, may be gone by now.
+void giveGammaRampBack() {
+  if (InterlockedExchange(&rampOwed, 0) == 0) return;
+  HDC dc = ownRampDevice[0] != '\0' ? CreateDCA(ownRampDevice, nullptr, nullptr, nullptr) : GetDC(nullptr);
+  if (dc == nullptr) return;
+  setRamp(dc, ownRamp);
+  if (ownRampDevice[0] != '\0') {
+    DeleteDC(dc);
+  } else {
+    ReleaseDC(nullptr, dc);
+  }
+}
+
+}  // namespace win32
 
 bool queryPerformanceFrequency(std::int64_t& frequency) {
   LARGE_INTEGER f;
