@@ -175,8 +175,14 @@ bool enumDisplayDevice(int index, DisplayDevice& device) {
 
 void selectDisplay(int index) {
   sdl2::Backend& b = sdl2::backend();
-  if (b.videoUp && index >= 0 && index < SDL_GetNumVideoDisplays()) {
-    b.display = index;
+  if (!b.videoUp || index < 0 || index >= SDL_GetNumVideoDisplays()) {
+    return;
+  }
+  sdl2::SdlSection section;
+  // Before the canvas SDL has no window (the listener is not one of SDL's).
+  const int reached = b.canvas == nullptr && !b.modeChosen ? sdl2::reachDisplay(index) : index;
+  if (reached >= 0) {
+    b.display = reached;
   }
 }
 

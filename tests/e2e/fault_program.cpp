@@ -9,6 +9,8 @@
 //   fault_program throw-mid-run [--pause]     the 30th buffer swap throws std::bad_alloc: an uncaught exception
 //   fault_program crash-mid-run [--pause]     the 30th buffer swap writes to a page it may not: a real SIGSEGV
 //
+// Any further arguments are the program's options (--gamma 2.0, say).
+//
 // At the fault it writes "fault: display WxH, cursor shown|hidden" (what
 // SDL has set) on standard error; with --pause it then stops itself
 // (SIGSTOP) so that the test can look at the screen, and goes on at SIGCONT.
@@ -21,7 +23,10 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
+#include <vector>
 
+#include "library/frame/command_line.h"
 #include "library/frame/startup.h"
 #include "stimulus/stimulus.h"
 
@@ -97,9 +102,13 @@ int main(int argc, char** argv) {
   if (std::strcmp(name, "throw-mid-run") == 0) fault = Fault::ThrowMidRun;
   if (std::strcmp(name, "crash-mid-run") == 0) fault = Fault::CrashMidRun;
   pauseAtFault = argc > 2 && std::strcmp(argv[2], "--pause") == 0;
-  if (fault == Fault::Off || (argc > 2 && !pauseAtFault) || argc > 3) {
-    std::fprintf(stderr, "usage: fault_program context-refused|no-font-names|throw-mid-run|crash-mid-run [--pause]\n");
+  if (fault == Fault::Off) {
+    std::fprintf(stderr,
+                 "usage: fault_program context-refused|no-font-names|throw-mid-run|crash-mid-run [--pause] "
+                 "[options]\n");
     return 2;
   }
-  return Kestravon::startUp(nullptr, nullptr, "", 1, stimulus_main);
+  static const std::string options =
+      Kestravon::joinCommandLine(std::vector<std::string>(argv + (pauseAtFault ? 3 : 2), argv + argc));
+  return Kestravon::startUp(nullptr, nullptr, options.c_str(), 1, stimulus_main);
 }
