@@ -19,7 +19,7 @@ void gammaRampOwed();
 // backend keeps it: win32_platform.cpp). Any thread, no allocation.
 void giveGammaRampBack();
 
-// What every exit handler runs: restores the look-up table and the mode
+// What every exit handler runs: restores the mode and the look-up table
 // and shows the cursor if they are still owed, then owes nothing. No
 // allocation, any thread.
 void giveDesktopBack();
