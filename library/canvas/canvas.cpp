@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <utility>
 
 #include "library/canvas/display_lists.h"
 #include "library/canvas/gl.h"
@@ -119,18 +120,23 @@ void APICanvasProperties::createContext(platform::Window window, platform::Devic
 void APICanvasProperties::loadGammaRamp(const std::function<std::vector<std::uint16_t>(int entries)>& build) {
   const int entries = platform::gammaRampSize(hdc);
   if (entries < 2) throw "Failed to load the display's gamma table (the display has no look-up table).";
-  const std::vector<std::uint16_t> ramp = build(entries);
+  std::vector<std::uint16_t> ramp = build(entries);
   // Owed from the first attempt on: a refused one may have changed part of it.
   gammaRampEntries = entries;
   if (!platform::setDeviceGammaRamp(hdc, ramp.data())) {
     throw "Failed to load the display's gamma table (the display refused it).";
   }
-  std::vector<std::uint16_t> readBack(ramp.size());
+  gammaRampLoaded = std::move(ramp);
+  if (!gammaRampHolds()) throw "Failed to load the display's gamma table (it did not read back as loaded).";
+}
+
+bool APICanvasProperties::gammaRampHolds() {
+  std::vector<std::uint16_t> readBack(gammaRampLoaded.size());
   bool same = platform::getDeviceGammaRamp(hdc, readBack.data());
-  for (std::size_t i = 0; same && i < ramp.size(); ++i) {
-    same = std::abs(static_cast<int>(ramp[i]) - static_cast<int>(readBack[i])) < kRampReadBackTolerance;
+  for (std::size_t i = 0; same && i < readBack.size(); ++i) {
+    same = std::abs(static_cast<int>(gammaRampLoaded[i]) - static_cast<int>(readBack[i])) < kRampReadBackTolerance;
   }
-  if (!same) throw "Failed to load the display's gamma table (it did not read back as loaded).";
+  return same;
 }
 
 void APICanvasProperties::close() {
@@ -250,6 +256,12 @@ void Canvas::set(int w, int h, int depth, double rate) {
   flip();
   clear(Color::black);
   flip();
+  // Some drivers and desktop tools put their own table back within a few
+  // frames: caught here, before the routine's first frame.
+  if (api->gammaRampEntries != 0 && !api->gammaRampHolds()) {
+    release();
+    throw "Failed to load the display's gamma table (it did not stay loaded).";
+  }
 }
 
 void Canvas::release() {

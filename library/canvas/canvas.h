@@ -34,6 +34,8 @@ class APICanvasProperties {
   // its look-up table and reads it back; throws the failure text. The
   // display's own table comes back in close().
   void loadGammaRamp(const std::function<std::vector<std::uint16_t>(int entries)>& build);
+  // Whether the display's table still reads back as loaded.
+  bool gammaRampHolds();
 
   platform::DeviceContext hdc = nullptr;
   platform::Window hwnd = nullptr;
@@ -41,6 +43,7 @@ class APICanvasProperties {
   bool opened = false;
   // Entries of the table loaded into the display (0: its own table is in force).
   int gammaRampEntries = 0;
+  std::vector<std::uint16_t> gammaRampLoaded;
 };
 
 class Canvas {

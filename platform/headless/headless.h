@@ -45,6 +45,9 @@ struct Faults {
   // setDeviceGammaRamp answers true but the table stays as it was (a
   // driver that reverts it), so it does not read back.
   bool gammaRampIgnored = false;
+  // Every swap puts the display's own table back (a driver or desktop
+  // tool that reverts it after a few frames).
+  bool gammaRampRevertsAtSwap = false;
 };
 
 struct MessageBoxRecord {

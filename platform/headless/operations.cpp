@@ -256,6 +256,7 @@ bool swapBuffers(DeviceContext dc) {
     b.front = headless::readFramebuffer();
     if (b.recordFrames) b.frames.push_back(b.front);
   }
+  if (b.faults.gammaRampRevertsAtSwap) b.state.gammaRamp.clear();
   const int number = ++b.state.swapCount;
   b.count += b.ticksPerSwap;
   // A copy, so a hook that replaces itself or resets the backend stays valid.

@@ -229,7 +229,7 @@ TEST_F(SubjectDisplayTest, TheInverseIsLoadedSizedToTheDisplayReadBackAndGivenBa
             "# gamma exponents 2,2,2; inverse loaded into the display's look-up table of 1024 entries and read back\n");
 }
 
-TEST_F(SubjectDisplayTest, ADisplayWithoutATableOrThatRefusesOrRevertsItEndsWith15AndTheDesktopBack) {
+TEST_F(SubjectDisplayTest, ADisplayWithoutATableOrThatRefusesOrDropsItEndsWith15AndTheDesktopBack) {
   const struct {
     const char* name;
     std::function<void()> arrange;
@@ -239,8 +239,10 @@ TEST_F(SubjectDisplayTest, ADisplayWithoutATableOrThatRefusesOrRevertsItEndsWith
        "Failed to load the display's gamma table (the display has no look-up table)."},
       {"refused", [] { hl::faults().setDeviceGammaRamp = true; },
        "Failed to load the display's gamma table (the display refused it)."},
-      {"reverted", [] { hl::faults().gammaRampIgnored = true; },
+      {"not kept", [] { hl::faults().gammaRampIgnored = true; },
        "Failed to load the display's gamma table (it did not read back as loaded)."},
+      {"reverted after frames", [] { hl::faults().gammaRampRevertsAtSwap = true; },
+       "Failed to load the display's gamma table (it did not stay loaded)."},
   };
   for (const auto& display : displays) {
     hl::reset();
@@ -251,6 +253,7 @@ TEST_F(SubjectDisplayTest, ADisplayWithoutATableOrThatRefusesOrRevertsItEndsWith
     EXPECT_FALSE(hl::state().displayModeChanged) << display.name;
     EXPECT_EQ(hl::state().cursorCount, 0) << display.name;
     EXPECT_FALSE(hl::state().gammaRampOwed) << display.name;
+    EXPECT_EQ(hl::state().canvasWindowsAlive, 0) << display.name;
   }
 }
 
