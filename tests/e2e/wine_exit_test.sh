@@ -20,6 +20,10 @@
 # reports the screen and the ramp it leaves.
 # Skips (status 0) when this machine cannot run Xorg with the dummy driver.
 #
+# The Escape run also asks for --screen 0 (the primary display, as with no
+# option) and its headers must say so; --screen 1, a display Wine does not
+# have, gives 2 listing the one it has, before anything changes.
+#
 #   wine_exit_test.sh WINDOWS_BUILD GAMMA_PROBE
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -67,7 +71,7 @@ fault_switched() {
 }
 
 # --- Escape -------------------------------------------------------------------
-"$wine" "$build/stimulus/stimulus.exe" --gamma 2.0 2>"$work/err" &
+"$wine" "$build/stimulus/stimulus.exe" --screen 0 --gamma 2.0 --timing "$work/timing.csv" 2>"$work/err" &
 pid=$!
 expect_mode_switched "Escape" 20
 expect_square_root "Escape: during the run"
@@ -79,6 +83,18 @@ wait_pid $pid 10
 expect_status "Escape" 128
 expect_screen "Escape: back" 1280x1024
 expect_own_ramp "Escape: after"
+grep -qxF '# screen 0: \\.\DISPLAY1, 1280x1024 before the switch' "$work/timing.csv" &&
+  grep -qxF "# gamma exponents 2,2,2; inverse loaded into the display's look-up table of 256 entries and read back" \
+    "$work/timing.csv" && pass "Escape: the headers state the screen and the gamma" ||
+  fail "Escape: headers $(grep '^#' "$work/timing.csv")"
+
+# --- a display that is not there (its messages end in CR LF, as Windows writes text) ---
+"$wine" "$build/stimulus/stimulus.exe" --screen 1 2>"$work/err"
+STATUS=$?
+expect_status "--screen 1" 2
+grep -qF '  0: \\.\DISPLAY1, 1280x1024' "$work/err" && pass "--screen 1: the displays listed" ||
+  fail "--screen 1: $(cat "$work/err")"
+expect_screen "--screen 1: untouched" 1280x1024
 
 # --- faults after a switch, a restore and a second switch ------------------------
 for run in "crash 5" "throw 3" "abort 3"; do
