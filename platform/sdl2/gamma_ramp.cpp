@@ -5,7 +5,8 @@
 // restoreDeviceGammaRamp and on every exit that gives the mode back
 // (desktop_safety.cpp); a lost X connection takes the chance with it.
 // Without X11 and RandR (Wayland, say) the display has no table the
-// program can set: its size is 0.
+// program can set: its size is 0. Nor has Xwayland: it keeps a CRTC ramp
+// that reaches no output (the compositor owns the output's table).
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <signal.h>
@@ -142,7 +143,7 @@ void restoreGammaRamp() {
 }  // namespace sdl2
 
 int gammaRampSize(DeviceContext dc) {
-  if (!sdl2::backend().videoUp) {
+  if (!sdl2::backend().videoUp || sdl2::backend().modesEmulated) {
     return 0;
   }
   sdl2::SdlSection section;
@@ -170,7 +171,7 @@ bool getDeviceGammaRamp(DeviceContext dc, std::uint16_t* ramp) {
 }
 
 bool setDeviceGammaRamp(DeviceContext dc, const std::uint16_t* ramp) {
-  if (!sdl2::backend().videoUp) {
+  if (!sdl2::backend().videoUp || sdl2::backend().modesEmulated) {
     return false;
   }
   sdl2::SdlSection section;
