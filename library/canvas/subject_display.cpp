@@ -15,6 +15,9 @@ struct State {
   bool linearised = false;
   DisplayResponse response;
   platform::DisplayDevice device;  // the chosen display as it was found
+  // Selected once: a backend may number its displays anew after reaching
+  // one (SDL on another X screen), so a later canvas keeps the selection.
+  bool selected = false;
 };
 
 State& state() {
@@ -27,7 +30,10 @@ constexpr int kMaxListedDisplays = 64;
 
 }  // namespace
 
-void SubjectDisplay::choose(int screen) { state().screen = screen < 0 ? 0 : screen; }
+void SubjectDisplay::choose(int screen) {
+  state().screen = screen < 0 ? 0 : screen;
+  state().selected = false;
+}
 
 void SubjectDisplay::linearise(const DisplayResponse& response) {
   state().response = response;
@@ -48,7 +54,7 @@ bool SubjectDisplay::configure(const SessionOptions& options, std::string& error
 
 void SubjectDisplay::select() {
   State& s = state();
-  if (s.screen < 0) return;
+  if (s.screen < 0 || s.selected) return;
   if (!platform::enumDisplayDevice(s.screen, s.device)) {
     std::string displays;
     platform::DisplayDevice device;
@@ -63,6 +69,7 @@ void SubjectDisplay::select() {
     std::exit(kUsageExitStatus);
   }
   platform::selectDisplay(s.screen);
+  s.selected = true;
 }
 
 const DisplayResponse* SubjectDisplay::response() { return state().linearised ? &state().response : nullptr; }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -259,11 +260,20 @@ TEST_F(SubjectDisplayTest, ADisplayWithoutATableOrThatRefusesOrDropsItEndsWith15
 
 TEST_F(SubjectDisplayTest, TheChosenDisplayIsSelectedBeforeTheSwitchAndAMissingOneEndsWith2) {
   hl::addDisplay("SIDE", 1920, 1080);
+  // Opened a second time, the canvas keeps the display selected once (SDL
+  // may number its displays anew after reaching one on another X screen).
+  whileOpen = [](Canvas& canvas) {
+    canvas.release();
+    canvas.set(1024, 768, 32, 60.0);
+  };
   EXPECT_EQ(run("--screen 1 --timing " + folder_ + "/timing.csv"), 0);
   EXPECT_EQ(hl::state().selectedDisplay, 1);
   EXPECT_LT(logged("selectDisplay 1"), logged("changeDisplayMode 1024 768 32 60"));
+  EXPECT_EQ(std::count(hl::state().log.begin(), hl::state().log.end(), "selectDisplay 1"), 1);
+  whileOpen = nullptr;
   SessionRecord::finish();
-  EXPECT_EQ(headerLines(), "# screen 1: SIDE, 1920x1080 before the switch\n");
+  const std::string screenLine = "# screen 1: SIDE, 1920x1080 before the switch\n";
+  EXPECT_EQ(headerLines(), screenLine + screenLine) << "one for each canvas opened, as the display lines";
   std::remove((folder_ + "/timing.csv").c_str());
 
   hl::reset();
