@@ -33,6 +33,13 @@ struct Faults {
   bool registerWindowClass = false;  // atom 0
   bool createMessageWindow = false;  // null listener
   long displayChangeResult = kDispChangeSuccessful;
+  bool setDeviceGammaRamp = false;  // refused
+  // setDeviceGammaRamp answers true but the table stays as it was (a
+  // driver that reverts it), so it does not read back.
+  bool gammaRampIgnored = false;
+  // Every swap puts the display's own table back (a driver or desktop
+  // tool that reverts it after a few frames).
+  bool gammaRampRevertsAtSwap = false;
   bool createCanvasWindow = false;  // null window
   bool choosePixelFormat = false;   // format 0
   bool setPixelFormat = false;      // refused
@@ -41,13 +48,6 @@ struct Faults {
   // makeCurrent of a non-null context answers true but binds nothing, so
   // the GL calls that follow act on no context (glGenLists returns 0).
   bool contextNotCurrent = false;
-  bool setDeviceGammaRamp = false;  // refused
-  // setDeviceGammaRamp answers true but the table stays as it was (a
-  // driver that reverts it), so it does not read back.
-  bool gammaRampIgnored = false;
-  // Every swap puts the display's own table back (a driver or desktop
-  // tool that reverts it after a few frames).
-  bool gammaRampRevertsAtSwap = false;
 };
 
 struct MessageBoxRecord {
@@ -60,6 +60,15 @@ struct State {
   DisplayMode desktopMode{1280, 1024, 32, 60};
   DisplayMode currentMode{1280, 1024, 32, 60};
   bool displayModeChanged = false;
+  // Display 0 is the desktop above ("HEADLESS0"); addDisplay adds more.
+  std::vector<DisplayDevice> moreDisplays;
+  int selectedDisplay = 0;
+  // The look-up table of the display: entries per channel (0: it has
+  // none), and what it holds (red, green, blue; empty means the identity,
+  // the display's own table); whether a set table is owed back.
+  int gammaRampSize = 256;
+  std::vector<std::uint16_t> gammaRamp;
+  bool gammaRampOwed = false;
   int cursorCount = 0;   // ShowCursor display count; 0 = shown, -1 = hidden once
   int windowsAlive = 0;  // canvas and listener windows not yet destroyed
   int canvasWindowsAlive = 0;
@@ -71,15 +80,6 @@ struct State {
   int swapCount = 0;
   int dispatchedCount = 0;
   int translatedCount = 0;
-  // Display 0 is the desktop above ("HEADLESS0"); addDisplay adds more.
-  std::vector<DisplayDevice> moreDisplays;
-  int selectedDisplay = 0;
-  // The look-up table of the display: entries per channel (0: it has
-  // none), and what it holds (red, green, blue; empty means the identity,
-  // the display's own table); whether a set table is owed back.
-  int gammaRampSize = 256;
-  std::vector<std::uint16_t> gammaRamp;
-  bool gammaRampOwed = false;
   std::vector<MessageBoxRecord> messageBoxes;
   std::vector<std::string> log;  // "operation arg arg ..." in call order
 };

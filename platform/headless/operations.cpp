@@ -86,6 +86,58 @@ void restoreDisplayMode() {
   s.displayModeChanged = false;
 }
 
+bool enumDisplayDevice(int index, DisplayDevice& device) {
+  logCall("enumDisplayDevice " + std::to_string(index));
+  const headless::State& s = backend().state;
+  if (index == 0) {
+    device = DisplayDevice();
+    std::snprintf(device.name, sizeof device.name, "HEADLESS0");
+    device.width = s.desktopMode.width;
+    device.height = s.desktopMode.height;
+    return true;
+  }
+  if (index < 0 || static_cast<std::size_t>(index) > s.moreDisplays.size()) return false;
+  device = s.moreDisplays[static_cast<std::size_t>(index - 1)];
+  return true;
+}
+
+void selectDisplay(int index) {
+  logCall("selectDisplay " + std::to_string(index));
+  backend().state.selectedDisplay = index;
+}
+
+int gammaRampSize(DeviceContext dc) {
+  logCall("gammaRampSize");
+  return headless::findHeldDeviceContext(dc) != nullptr ? backend().state.gammaRampSize : 0;
+}
+
+bool getDeviceGammaRamp(DeviceContext dc, std::uint16_t* ramp) {
+  logCall("getDeviceGammaRamp");
+  if (headless::findHeldDeviceContext(dc) == nullptr || backend().state.gammaRampSize == 0) return false;
+  const std::vector<std::uint16_t> table = headless::gammaRamp();
+  std::copy(table.begin(), table.end(), ramp);
+  return true;
+}
+
+bool setDeviceGammaRamp(DeviceContext dc, const std::uint16_t* ramp) {
+  logCall("setDeviceGammaRamp");
+  auto& b = backend();
+  const int size = b.state.gammaRampSize;
+  if (headless::findHeldDeviceContext(dc) == nullptr || size == 0 || b.faults.setDeviceGammaRamp) return false;
+  if (b.faults.gammaRampIgnored) return true;
+  b.state.gammaRamp.assign(ramp, ramp + static_cast<std::ptrdiff_t>(size) * 3);
+  b.state.gammaRampOwed = true;
+  return true;
+}
+
+void restoreDeviceGammaRamp() {
+  logCall("restoreDeviceGammaRamp");
+  auto& s = backend().state;
+  if (!s.gammaRampOwed) return;
+  s.gammaRamp.clear();
+  s.gammaRampOwed = false;
+}
+
 int showCursor(bool show) {
   logCall(show ? "showCursor 1" : "showCursor 0");
   auto& s = backend().state;
@@ -298,58 +350,6 @@ void getKeyboardState(unsigned char state[256]) { backend().queue.keys().copyTo(
 SwapSync describeDisplay(DisplayMode& current) {
   current = backend().state.currentMode;
   return SwapSync::Unsynchronised;  // offscreen: swaps return at once
-}
-
-bool enumDisplayDevice(int index, DisplayDevice& device) {
-  logCall("enumDisplayDevice " + std::to_string(index));
-  const headless::State& s = backend().state;
-  if (index == 0) {
-    device = DisplayDevice();
-    std::snprintf(device.name, sizeof device.name, "HEADLESS0");
-    device.width = s.desktopMode.width;
-    device.height = s.desktopMode.height;
-    return true;
-  }
-  if (index < 0 || static_cast<std::size_t>(index) > s.moreDisplays.size()) return false;
-  device = s.moreDisplays[static_cast<std::size_t>(index - 1)];
-  return true;
-}
-
-void selectDisplay(int index) {
-  logCall("selectDisplay " + std::to_string(index));
-  backend().state.selectedDisplay = index;
-}
-
-int gammaRampSize(DeviceContext dc) {
-  logCall("gammaRampSize");
-  return headless::findHeldDeviceContext(dc) != nullptr ? backend().state.gammaRampSize : 0;
-}
-
-bool getDeviceGammaRamp(DeviceContext dc, std::uint16_t* ramp) {
-  logCall("getDeviceGammaRamp");
-  if (headless::findHeldDeviceContext(dc) == nullptr || backend().state.gammaRampSize == 0) return false;
-  const std::vector<std::uint16_t> table = headless::gammaRamp();
-  std::copy(table.begin(), table.end(), ramp);
-  return true;
-}
-
-bool setDeviceGammaRamp(DeviceContext dc, const std::uint16_t* ramp) {
-  logCall("setDeviceGammaRamp");
-  auto& b = backend();
-  const int size = b.state.gammaRampSize;
-  if (headless::findHeldDeviceContext(dc) == nullptr || size == 0 || b.faults.setDeviceGammaRamp) return false;
-  if (b.faults.gammaRampIgnored) return true;
-  b.state.gammaRamp.assign(ramp, ramp + static_cast<std::ptrdiff_t>(size) * 3);
-  b.state.gammaRampOwed = true;
-  return true;
-}
-
-void restoreDeviceGammaRamp() {
-  logCall("restoreDeviceGammaRamp");
-  auto& s = backend().state;
-  if (!s.gammaRampOwed) return;
-  s.gammaRamp.clear();
-  s.gammaRampOwed = false;
 }
 
 bool queryPerformanceFrequency(std::int64_t& frequency) {

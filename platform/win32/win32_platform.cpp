@@ -5,13 +5,15 @@
 // through a trampoline, and a pixel format that is not double-buffered is
 // chosen again with draw-to-window in place of draw-to-bitmap; and a
 // switched mode or hidden cursor is given back on every exit the process
-// can see (desktop_safety.cpp).
+// can see (desktop_safety.cpp). Which display, and its look-up table:
+// display_devices.cpp.
 #include <windows.h>
 
 #include <cstring>
 
 #include "platform/platform.h"
 #include "platform/win32/desktop_safety.h"
+#include "platform/win32/display_devices.h"
 
 namespace Kestravon {
 namespace platform {
@@ -42,63 +44,6 @@ PIXELFORMATDESCRIPTOR toPfd(const PixelFormatDescriptor& d) {
   pfd.cAuxBuffers = d.auxBuffers;
   pfd.iLayerType = d.layerType;
   return pfd;
-}
-
-// The display selectDisplay chose: its device name, or empty for the
-// primary display, which the calls without a device name concern.
-char selectedDevice[32] = {};  // DISPLAY_DEVICEA::DeviceName
-
-// The current settings of the selected display.
-bool currentSettings(DEVMODEA& dm) {
-  std::memset(&dm, 0, sizeof dm);
-  dm.dmSize = sizeof dm;
-  return EnumDisplaySettingsA(selectedDevice[0] != '\0' ? selectedDevice : nullptr, ENUM_CURRENT_SETTINGS, &dm) !=
-         FALSE;
-}
-
-// Display `index` among those attached to the desktop, the primary first.
-bool attachedDisplay(int index, DISPLAY_DEVICEA& found) {
-  int seen = 0;
-  for (int pass = 0; pass < 2; ++pass) {
-    DISPLAY_DEVICEA device;
-    for (DWORD i = 0;; ++i) {
-      std::memset(&device, 0, sizeof device);
-      device.cb = sizeof device;
-      if (!EnumDisplayDevicesA(nullptr, i, &device, 0)) break;
-      const bool primary = (device.StateFlags & DISPLAY_DEVICE_PRIMARY_DEVICE) != 0;
-      if ((device.StateFlags & DISPLAY_DEVICE_ATTACHED_TO_DESKTOP) == 0 || primary != (pass == 0)) continue;
-      if (seen++ == index) {
-        found = device;
-        return true;
-      }
-    }
-  }
-  return false;
-}
-
-// The look-up table: Windows' 3 x 256 entries. Drivers refuse a call now
-// and then and take it when asked again; a few tries, a little apart.
-constexpr int kGammaEntries = 256;
-constexpr int kGammaTries = 5;
-constexpr DWORD kGammaRetryMs = 20;
-WORD ownRamp[3][kGammaEntries];
-char ownRampDevice[sizeof selectedDevice] = {};
-volatile LONG rampOwed = 0;
-
-bool getRamp(HDC dc, WORD (&ramp)[3][kGammaEntries]) {
-  for (int attempt = 0; attempt < kGammaTries; ++attempt) {
-    if (attempt > 0) Sleep(kGammaRetryMs);
-    if (GetDeviceGammaRamp(dc, ramp)) return true;
-  }
-  return false;
-}
-
-bool setRamp(HDC dc, WORD (&ramp)[3][kGammaEntries]) {
-  for (int attempt = 0; attempt < kGammaTries; ++attempt) {
-    if (attempt > 0) Sleep(kGammaRetryMs);
-    if (SetDeviceGammaRamp(dc, ramp)) return true;
-  }
-  return false;
 }
 
 bool isDoubleBuffered(HDC dc, int format) {
@@ -147,8 +92,8 @@ long changeDisplayMode(const DisplayMode& mode) {
   dm.dmPelsHeight = static_cast<DWORD>(mode.height);
   dm.dmBitsPerPel = static_cast<DWORD>(mode.bitsPerPixel);
   dm.dmDisplayFrequency = static_cast<DWORD>(mode.frequency);
-  const long result = selectedDevice[0] != '\0'
-                          ? ChangeDisplaySettingsExA(selectedDevice, &dm, nullptr, CDS_FULLSCREEN, nullptr)
+  const long result = win32::selectedDevice() != nullptr
+                          ? ChangeDisplaySettingsExA(win32::selectedDevice(), &dm, nullptr, CDS_FULLSCREEN, nullptr)
                           : ChangeDisplaySettingsA(&dm, CDS_FULLSCREEN);
   if (result == DISP_CHANGE_SUCCESSFUL) win32::modeSwitched();
   return result;
@@ -156,8 +101,8 @@ long changeDisplayMode(const DisplayMode& mode) {
 
 void restoreDisplayMode() {
   win32::modeRestored();
-  if (selectedDevice[0] != '\0') {
-    ChangeDisplaySettingsExA(selectedDevice, nullptr, nullptr, 0, nullptr);
+  if (win32::selectedDevice() != nullptr) {
+    ChangeDisplaySettingsExA(win32::selectedDevice(), nullptr, nullptr, 0, nullptr);
   } else {
     ChangeDisplaySettingsA(nullptr, 0);
   }
@@ -172,12 +117,12 @@ int showCursor(bool show) {
 // The selected display's size after the switch (the primary's as GetSystemMetrics gives it).
 int screenWidth() {
   DEVMODEA dm;
-  if (selectedDevice[0] != '\0') return currentSettings(dm) ? static_cast<int>(dm.dmPelsWidth) : 0;
+  if (win32::selectedDevice() != nullptr) return win32::currentSettings(dm) ? static_cast<int>(dm.dmPelsWidth) : 0;
   return GetSystemMetrics(SM_CXSCREEN);
 }
 int screenHeight() {
   DEVMODEA dm;
-  if (selectedDevice[0] != '\0') return currentSettings(dm) ? static_cast<int>(dm.dmPelsHeight) : 0;
+  if (win32::selectedDevice() != nullptr) return win32::currentSettings(dm) ? static_cast<int>(dm.dmPelsHeight) : 0;
   return GetSystemMetrics(SM_CYSCREEN);
 }
 
@@ -185,7 +130,7 @@ Window createCanvasWindow(const char* className, const char* title, int x, int y
                           Instance instance) {
   // On another display than the primary, the window covers that one.
   DEVMODEA dm;
-  if (selectedDevice[0] != '\0' && currentSettings(dm)) {
+  if (win32::selectedDevice() != nullptr && win32::currentSettings(dm)) {
     x += dm.dmPosition.x;
     y += dm.dmPosition.y;
   }
@@ -271,7 +216,7 @@ void getKeyboardState(unsigned char state[256]) { GetKeyboardState(state); }
 SwapSync describeDisplay(DisplayMode& current) {
   current = DisplayMode{};
   DEVMODEA dm;
-  if (currentSettings(dm)) {
+  if (win32::currentSettings(dm)) {
     current.width = static_cast<int>(dm.dmPelsWidth);
     current.height = static_cast<int>(dm.dmPelsHeight);
     current.bitsPerPixel = static_cast<int>(dm.dmBitsPerPel);
@@ -281,73 +226,6 @@ SwapSync describeDisplay(DisplayMode& current) {
   // SwapBuffers waits for the retrace as the driver is set up to (on by default).
   return SwapSync::ByDriver;
 }
-
-bool enumDisplayDevice(int index, DisplayDevice& device) {
-  device = DisplayDevice();
-  DISPLAY_DEVICEA found;
-  if (index < 0 || !attachedDisplay(index, found)) return false;
-  std::memcpy(device.name, found.DeviceName, sizeof found.DeviceName);  // both NUL-terminated, 32 < 64
-  DEVMODEA dm;
-  std::memset(&dm, 0, sizeof dm);
-  dm.dmSize = sizeof dm;
-  if (EnumDisplaySettingsA(found.DeviceName, ENUM_CURRENT_SETTINGS, &dm)) {
-    device.width = static_cast<int>(dm.dmPelsWidth);
-    device.height = static_cast<int>(dm.dmPelsHeight);
-  }
-  return true;
-}
-
-void selectDisplay(int index) {
-  DISPLAY_DEVICEA found;
-  selectedDevice[0] = '\0';
-  // The primary stays with the calls that name no device, as before any choice.
-  if (index <= 0 || !attachedDisplay(index, found)) return;
-  std::memcpy(selectedDevice, found.DeviceName, sizeof selectedDevice);
-}
-
-int gammaRampSize(DeviceContext dc) {
-  WORD ramp[3][kGammaEntries];
-  return getRamp(toHdc(dc), ramp) ? kGammaEntries : 0;
-}
-
-bool getDeviceGammaRamp(DeviceContext dc, std::uint16_t* ramp) {
-  WORD table[3][kGammaEntries];
-  if (!getRamp(toHdc(dc), table)) return false;
-  std::memcpy(ramp, table, sizeof table);
-  return true;
-}
-
-bool setDeviceGammaRamp(DeviceContext dc, const std::uint16_t* ramp) {
-  if (rampOwed == 0) {
-    if (!getRamp(toHdc(dc), ownRamp)) return false;
-    std::memcpy(ownRampDevice, selectedDevice, sizeof ownRampDevice);
-    win32::gammaRampOwed();
-    InterlockedExchange(&rampOwed, 1);
-  }
-  WORD table[3][kGammaEntries];
-  std::memcpy(table, ramp, sizeof table);
-  return setRamp(toHdc(dc), table);
-}
-
-void restoreDeviceGammaRamp() { win32::giveGammaRampBack(); }
-
-namespace win32 {
-
-// Through a device context of the display itself: the canvas window, and
-// its context, may be gone by now.
-void giveGammaRampBack() {
-  if (InterlockedExchange(&rampOwed, 0) == 0) return;
-  HDC dc = ownRampDevice[0] != '\0' ? CreateDCA(ownRampDevice, nullptr, nullptr, nullptr) : GetDC(nullptr);
-  if (dc == nullptr) return;
-  setRamp(dc, ownRamp);
-  if (ownRampDevice[0] != '\0') {
-    DeleteDC(dc);
-  } else {
-    ReleaseDC(nullptr, dc);
-  }
-}
-
-}  // namespace win32
 
 bool queryPerformanceFrequency(std::int64_t& frequency) {
   LARGE_INTEGER f;
