@@ -125,12 +125,12 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
       options.help = true;
       continue;
     }
-    if (option == "--version") {
-      options.version = true;
-      continue;
-    }
     if (option == "--screen" || option == "--gamma" || option == "--gamma-table") {
       if (!parseDisplayOption(arguments, i, options, error)) return false;
+      continue;
+    }
+    if (option == "--version") {
+      options.version = true;
       continue;
     }
     std::string* target = nullptr;
@@ -168,8 +168,7 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
 }
 
 const char* usageText() {
-  return "usage: stimulus [--record FILE] [--timing FILE] [--set \"Label=value\"]... [--screen N]\n"
-         "                [--gamma G | --gamma R,G,B | --gamma-table FILE] [--help] [--version]\n"
+  return "usage: stimulus [--record FILE] [--timing FILE] [--set \"Label=value\"]... [--help] [--version]\n"
          "\n"
          "With no options the program shows the stimulus and records nothing.\n"
          "  --record FILE          write every variable's starting value and every change the\n"
@@ -177,13 +176,14 @@ const char* usageText() {
          "  --timing FILE          write every presented frame's interval and missed refresh\n"
          "                         periods to a new CSV file\n"
          "  --set \"Label=value\"    start the variable with this label at this value (repeatable)\n"
+         "  --help                 show this text\n"
+         "  --version              show the version\n"
+         "The subject's display: [--screen N] [--gamma G | --gamma R,G,B | --gamma-table FILE]\n"
          "  --screen N             open on display N (0 is the first; the default)\n"
          "  --gamma G | R,G,B      the display's measured gamma exponents (0.5 to 5): load their\n"
          "                         inverse into its look-up table while the program runs\n"
          "  --gamma-table FILE     the same from a measured table: CSV rows r,g,b of normalised\n"
          "                         luminance for equally spaced levels from 0 to 1 (2 to 4096 rows)\n"
-         "  --help                 show this text\n"
-         "  --version              show the version\n"
          "Files that already exist are never overwritten.\n";
 }
 

@@ -3,10 +3,10 @@
 // Implements every operation with the effect of the Win32 call it stands
 // for: one borderless OpenGL window that covers the chosen display (the
 // first unless selected, on any X screen) in the chosen mode, its look-up
-// table loaded through the output's RandR CRTC gamma ramp (x_screens.cpp,
-// gamma_ramp.cpp), one event taken per PeekMessage, Win32 virtual-key
-// codes and a key-state table of its own, the counter, and message boxes
-// that fall back to standard error.
+// table loaded through the output's RandR CRTC gamma ramp and given back
+// with the mode (x_screens.cpp, gamma_ramp.cpp), one event taken per
+// PeekMessage, Win32 virtual-key codes and a key-state table of its own,
+// the counter, and message boxes that fall back to standard error.
 //
 // Where it differs from Win32, and what it cannot do:
 // - Switch the mode on its own: SDL switches when a fullscreen window is
@@ -18,10 +18,9 @@
 //   (the program then ends at once: "Kestravon Notification: Lost the
 //   connection to the display." on standard error, status 15). Every other
 //   exit (return, exit, abort, terminate, every signal that would end the
-//   process) puts the desktop mode and the look-up table back, shows the
-//   cursor, and keeps the status it would have had. Children the process
-//   forks (SDL's X11 message box) restore nothing and are killed when it
-//   ends.
+//   process) puts the desktop mode back, shows the cursor, and keeps the
+//   status it would have had. Children the process forks (SDL's X11
+//   message box) restore nothing and are killed when it ends.
 // - Sync to the display where the driver cannot (Xvfb): there swaps are
 //   paced to the requested refresh period against the counter instead.
 //

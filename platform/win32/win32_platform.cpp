@@ -5,8 +5,7 @@
 // through a trampoline, and a pixel format that is not double-buffered is
 // chosen again with draw-to-window in place of draw-to-bitmap; and a
 // switched mode or hidden cursor is given back on every exit the process
-// can see (desktop_safety.cpp). Which display, and its look-up table:
-// display_devices.cpp.
+// can see (desktop_safety.cpp).
 #include <windows.h>
 
 #include <cstring>
