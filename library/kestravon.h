@@ -10,9 +10,11 @@
 
 #include "canvas/canvas.h"
 #include "canvas/display_lists.h"
+#include "canvas/gamma_table.h"
 #include "canvas/gl.h"
 #include "canvas/overlay.h"
 #include "canvas/shapes.h"
+#include "canvas/subject_display.h"
 #include "frame/application.h"
 #include "frame/clock.h"
 #include "frame/command_line.h"

@@ -175,6 +175,34 @@ void showWindow(Window window, int showCommand);
 // DestroyWindow: the class's window procedure receives kMsgDestroy before it returns.
 void destroyWindow(Window window);
 
+// ---- the subject's display and its look-up table ---------------------------
+
+struct DisplayDevice {
+  char name[64] = {};  // the device (Win32) or output (X11) name
+  int width = 0;       // its current mode
+  int height = 0;
+};
+
+// EnumDisplayDevicesA(NULL, index) of an attached display, with its
+// current size (EnumDisplaySettingsA): false when there is no such display.
+bool enumDisplayDevice(int index, DisplayDevice& device);
+// The display that changeDisplayMode, restoreDisplayMode, screenWidth,
+// screenHeight and createCanvasWindow concern from now on (0 until chosen);
+// every other display is left alone. Call it before the mode change.
+void selectDisplay(int index);
+
+// The hardware look-up table of the display a device context draws on:
+// its entries per channel (0 when it has none that can be set).
+int gammaRampSize(DeviceContext dc);
+// GetDeviceGammaRamp: 3 * gammaRampSize entries, red, then green, then blue.
+bool getDeviceGammaRamp(DeviceContext dc, std::uint16_t* ramp);
+// SetDeviceGammaRamp, the same layout. The first one keeps the display's own
+// table, which the backend puts back on every exit that gives the display
+// mode back.
+bool setDeviceGammaRamp(DeviceContext dc, const std::uint16_t* ramp);
+// Puts the display's own table back (nothing when none was set).
+void restoreDeviceGammaRamp();
+
 // ---- pixel format and rendering context -----------------------------------
 
 // PIXELFORMATDESCRIPTOR members the library sets; all others are zero.

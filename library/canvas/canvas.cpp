@@ -1,10 +1,13 @@
 #include "library/canvas/canvas.h"
 
 #include <climits>
+#include <cstdlib>
+#include <utility>
 
 #include "library/canvas/display_lists.h"
 #include "library/canvas/gl.h"
 #include "library/canvas/overlay.h"
+#include "library/canvas/subject_display.h"
 #include "library/frame/application.h"
 #include "library/frame/missed_periods.h"
 #include "library/frame/session_record.h"
@@ -27,6 +30,17 @@ std::int32_t saturatingAdd(std::int32_t n, double add) {
   const double sum = static_cast<double>(n) + add;
   if (!(sum < static_cast<double>(INT_MAX))) return INT_MAX;
   return static_cast<std::int32_t>(sum);
+}
+
+// Hardware tables may keep fewer bits than they are given: an entry reads
+// back right when it is within 8 bits of what was loaded.
+constexpr int kRampReadBackTolerance = 256;
+
+// A failure text built at run time, thrown as the library's plain string.
+const char* failureText(const std::string& text) {
+  static std::string kept;
+  kept = text;
+  return kept.c_str();
 }
 
 }  // namespace
@@ -58,9 +72,14 @@ void APICanvasProperties::open(int width, int height, int colorDepth, double ref
                                         application.instance);
     if (hwnd == nullptr) throw "Failed to create the canvas.";
     createContext(hwnd, &hdc, &hglrc, colorDepth);
+    if (const DisplayResponse* response = SubjectDisplay::response()) {
+      loadGammaRamp([response](int entries) { return inverseRamp(*response, entries); });
+    }
   } catch (const char*) {
     // Give the desktop back before the failure is shown: the program ends
     // after it, and a switched mode or hidden cursor would outlive it.
+    if (gammaRampEntries != 0) platform::restoreDeviceGammaRamp();
+    gammaRampEntries = 0;
     if (hglrc != nullptr) platform::deleteGLContext(hglrc);
     if (hdc != nullptr) platform::releaseDeviceContext(hwnd, hdc);
     if (hwnd != nullptr) platform::destroyWindow(hwnd);
@@ -99,8 +118,33 @@ void APICanvasProperties::createContext(platform::Window window, platform::Devic
   if (!platform::makeCurrent(*dc, *context)) throw "API Error (Failed to set OpenGL context).";
 }
 
+void APICanvasProperties::loadGammaRamp(const std::function<std::vector<std::uint16_t>(int entries)>& build) {
+  const int entries = platform::gammaRampSize(hdc);
+  if (entries < 2) throw "Failed to load the display's gamma table (the display has no look-up table).";
+  std::vector<std::uint16_t> ramp = build(entries);
+  // Owed from the first attempt on: a refused one may have changed part of it.
+  gammaRampEntries = entries;
+  if (!platform::setDeviceGammaRamp(hdc, ramp.data())) {
+    throw "Failed to load the display's gamma table (the display refused it).";
+  }
+  gammaRampLoaded = std::move(ramp);
+  if (!gammaRampHolds()) throw "Failed to load the display's gamma table (it did not read back as loaded).";
+}
+
+bool APICanvasProperties::gammaRampHolds() {
+  std::vector<std::uint16_t> readBack(gammaRampLoaded.size());
+  bool same = platform::getDeviceGammaRamp(hdc, readBack.data());
+  for (std::size_t i = 0; same && i < readBack.size(); ++i) {
+    same = std::abs(static_cast<int>(gammaRampLoaded[i]) - static_cast<int>(readBack[i])) < kRampReadBackTolerance;
+  }
+  return same;
+}
+
 void APICanvasProperties::close() {
   if (opened) {
+    // While the device context still stands: the table belongs to its display.
+    if (gammaRampEntries != 0) platform::restoreDeviceGammaRamp();
+    gammaRampEntries = 0;
     releaseContext(hwnd, hdc, hglrc);
     platform::destroyWindow(hwnd);
     platform::restoreDisplayMode();
@@ -159,8 +203,10 @@ void Canvas::set(int w, int h, int depth, double rate) {
   refreshRate = rate;
   intervalLimit = 1000.0 / refreshRate + 1.0;
 
-  // Before the display is touched: a refused --set ends the program here.
+  // Before the display is touched: a refused --set, or a display that is
+  // not there, ends the program here.
   applyStartingValues(application.options.settings);
+  SubjectDisplay::select();
   api = new APICanvasProperties();
   try {
     api->open(w, h, depth, rate);
@@ -170,6 +216,7 @@ void Canvas::set(int w, int h, int depth, double rate) {
     throw;
   }
   opened = true;
+  SessionRecord::displayNote(SubjectDisplay::headerLines(api->gammaRampEntries));
   SessionRecord::canvasOpened(w, h, depth, rate);
   recordStartingValues();
 
@@ -210,6 +257,12 @@ void Canvas::set(int w, int h, int depth, double rate) {
   flip();
   clear(Color::black);
   flip();
+  // Some drivers and desktop tools put their own table back within a few
+  // frames: caught here, before the routine's first frame.
+  if (api->gammaRampEntries != 0 && !api->gammaRampHolds()) {
+    release();
+    throw "Failed to load the display's gamma table (it did not stay loaded).";
+  }
 }
 
 void Canvas::release() {
@@ -244,6 +297,13 @@ void Canvas::flip() {
     if (missed >= 1.0) droppedFrames = saturatingAdd(droppedFrames, missed);
     lastFlip = now;
   }
+}
+
+void Canvas::loadLookupTable(const ChannelCurves& curves) {
+  std::string error;
+  if (!checkCurves(curves, error)) throw failureText("Refused the look-up table: " + error + ".");
+  if (!opened) throw "Failed to load the display's gamma table (the canvas is not open).";
+  api->loadGammaRamp([&curves](int entries) { return resampleCurves(curves, entries); });
 }
 
 void Canvas::fillRect(const Rectangle& rect, const Color& color) {

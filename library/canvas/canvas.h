@@ -3,10 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "../../platform/platform.h"
 #include "../frame/clock.h"
+#include "gamma_table.h"
 #include "shapes.h"
 
 namespace Kestravon {
@@ -27,11 +30,20 @@ class APICanvasProperties {
   void close();
   void releaseContext(platform::Window window, platform::DeviceContext dc, platform::GLContext context);
   void swapBuffers();
+  // Loads the table `build` makes for the display's number of entries into
+  // its look-up table and reads it back; throws the failure text. The
+  // display's own table comes back in close().
+  void loadGammaRamp(const std::function<std::vector<std::uint16_t>(int entries)>& build);
+  // Whether the display's table still reads back as loaded.
+  bool gammaRampHolds();
 
   platform::DeviceContext hdc = nullptr;
   platform::Window hwnd = nullptr;
   platform::GLContext hglrc = nullptr;
   bool opened = false;
+  // Entries of the table loaded into the display (0: its own table is in force).
+  int gammaRampEntries = 0;
+  std::vector<std::uint16_t> gammaRampLoaded;
 };
 
 class Canvas {
@@ -49,6 +61,13 @@ class Canvas {
   void clear(Color color);
   void flip();
   void fillRect(const Rectangle& rect, const Color& color);
+  // Loads a look-up table of the routine's own into the display's hardware
+  // table (interpolated to its number of entries) and reads it back. A
+  // table that checkCurves refuses, a display without a table, one that
+  // refuses it or does not read it back as loaded: throws the text (the
+  // program ends with status 15, the desktop given back). The display's
+  // own table comes back when the canvas closes, and on every exit.
+  void loadLookupTable(const ChannelCurves& curves);
 
   void drawText(const char* text, double x, double y, Color color);
   void drawText(const std::string& text, double x, double y, Color color);

@@ -10,6 +10,41 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
+// --screen, --gamma, --gamma-table: the value at arguments[i + 1] (i is
+// moved past it). Their own values are checked when start-up reads them.
+bool parseDisplayOption(const std::vector<std::string>& arguments, std::size_t& i, SessionOptions& options,
+                        std::string& error) {
+  const std::string& option = arguments[i];
+  if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
+    error = option + " needs a value";
+    return false;
+  }
+  const std::string& value = arguments[++i];
+  if (option == "--screen") {
+    if (options.screen >= 0) {
+      error = "--screen given twice";
+      return false;
+    }
+    if (value.size() > 4 || value.find_first_not_of("0123456789") != std::string::npos) {
+      error = "--screen needs a display number (0, 1, ...), not \"" + value + "\"";
+      return false;
+    }
+    options.screen = std::stoi(value);
+    return true;
+  }
+  std::string& target = option == "--gamma" ? options.gammaExponents : options.gammaTablePath;
+  if (!target.empty()) {
+    error = option + " given twice";
+    return false;
+  }
+  target = value;
+  if (!options.gammaExponents.empty() && !options.gammaTablePath.empty()) {
+    error = "--gamma and --gamma-table both given; the display has one look-up table";
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::vector<std::string> splitCommandLine(const char* commandLine) {
@@ -93,6 +128,10 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
       options.help = true;
       continue;
     }
+    if (option == "--screen" || option == "--gamma" || option == "--gamma-table") {
+      if (!parseDisplayOption(arguments, i, options, error)) return false;
+      continue;
+    }
     if (option == "--version") {
       options.version = true;
       continue;
@@ -166,6 +205,12 @@ const char* usageText() {
          "                         priority; what the system grants is stated in the files\n"
          "  --help                 show this text\n"
          "  --version              show the version\n"
+         "The subject's display: [--screen N] [--gamma G | --gamma R,G,B | --gamma-table FILE]\n"
+         "  --screen N             open on display N (0 is the first; the default)\n"
+         "  --gamma G | R,G,B      the display's measured gamma exponents (0.5 to 5): load their\n"
+         "                         inverse into its look-up table while the program runs\n"
+         "  --gamma-table FILE     the same from a measured table: CSV rows r,g,b of normalised\n"
+         "                         luminance for equally spaced levels from 0 to 1 (2 to 4096 rows)\n"
          "Files that already exist are never overwritten.\n";
 }
 

@@ -19,6 +19,11 @@ struct SessionOptions {
   platform::Priority priority = platform::Priority::Normal;  // --priority normal|high|realtime
   bool help = false;
   bool version = false;
+  // The subject's display: which one, and the luminance response its
+  // look-up table is to undo (at most one of the two gamma options).
+  int screen = -1;             // --screen N; -1 when not given (the first display)
+  std::string gammaExponents;  // --gamma G or --gamma R,G,B
+  std::string gammaTablePath;  // --gamma-table FILE
 
   bool recording() const { return !recordPath.empty() || !timingPath.empty(); }
 };

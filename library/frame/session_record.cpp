@@ -444,6 +444,13 @@ void SessionRecord::canvasOpened(int width, int height, int bitsPerPixel, double
   s.timing.flush();
 }
 
+void SessionRecord::displayNote(const std::string& lines) {
+  Session& s = session();
+  if (!s.active || lines.empty()) return;
+  s.record.append(lines.c_str(), lines.size());
+  s.timing.append(lines.c_str(), lines.size());
+}
+
 void SessionRecord::framePresented(double intervalLimit, double intervalOffset) {
   Session& s = session();
   if (!s.active) return;

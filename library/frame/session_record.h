@@ -32,6 +32,9 @@ class SessionRecord {
   // A canvas has opened: the display lines and the column headers (the
   // first time). Asked: the mode the canvas asked for.
   static void canvasOpened(int width, int height, int bitsPerPixel, double refreshRate);
+  // Lines on the display ("# ..." each, possibly none) for both files'
+  // headers, written just before canvasOpened's.
+  static void displayNote(const std::string& lines);
   // A frame was presented (called after every swap). intervalLimit and
   // intervalOffset are the canvas's accounting rule for missed periods.
   static void framePresented(double intervalLimit, double intervalOffset);

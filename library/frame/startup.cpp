@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "library/canvas/subject_display.h"
 #include "library/frame/application.h"
 #include "library/frame/clock.h"
 #include "library/frame/keyboard.h"
@@ -66,6 +67,10 @@ int startUp(platform::Instance instance, platform::Instance previousInstance, co
   std::string error;
   if (!parseOptions(splitCommandLine(commandLine), application.options, error)) {
     std::fprintf(stderr, "Kestravon: %s\n%s", error.c_str(), usageText());
+    return kUsageExitStatus;
+  }
+  if (!SubjectDisplay::configure(application.options, error)) {
+    std::fprintf(stderr, "Kestravon: %s\n", error.c_str());
     return kUsageExitStatus;
   }
   if (application.options.help) {

@@ -105,6 +105,26 @@ std::size_t pendingMessages() { return backend().queue.pending(); }
 
 void setKeyDown(int virtualKey, bool down) { backend().queue.keys().set(virtualKey, down); }
 
+void addDisplay(const char* name, int width, int height) {
+  DisplayDevice device;
+  std::snprintf(device.name, sizeof device.name, "%s", name);
+  device.width = width;
+  device.height = height;
+  backend().state.moreDisplays.push_back(device);
+}
+
+std::vector<std::uint16_t> gammaRamp() {
+  const State& s = backend().state;
+  if (!s.gammaRamp.empty()) return s.gammaRamp;
+  std::vector<std::uint16_t> identity;
+  for (int channel = 0; channel < 3; ++channel) {
+    for (int i = 0; i < s.gammaRampSize; ++i) {
+      identity.push_back(static_cast<std::uint16_t>(s.gammaRampSize < 2 ? 0 : i * 65535 / (s.gammaRampSize - 1)));
+    }
+  }
+  return identity;
+}
+
 void setFrequency(std::int64_t ticksPerSecond) { backend().frequency = ticksPerSecond; }
 void setCounter(std::int64_t value) { backend().count = value; }
 void advanceCounter(std::int64_t ticks) { backend().count += ticks; }

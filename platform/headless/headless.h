@@ -33,6 +33,13 @@ struct Faults {
   bool registerWindowClass = false;  // atom 0
   bool createMessageWindow = false;  // null listener
   long displayChangeResult = kDispChangeSuccessful;
+  bool setDeviceGammaRamp = false;  // refused
+  // setDeviceGammaRamp answers true but the table stays as it was (a
+  // driver that reverts it), so it does not read back.
+  bool gammaRampIgnored = false;
+  // Every swap puts the display's own table back (a driver or desktop
+  // tool that reverts it after a few frames).
+  bool gammaRampRevertsAtSwap = false;
   bool createCanvasWindow = false;  // null window
   bool choosePixelFormat = false;   // format 0
   bool setPixelFormat = false;      // refused
@@ -56,6 +63,15 @@ struct State {
   DisplayMode desktopMode{1280, 1024, 32, 60};
   DisplayMode currentMode{1280, 1024, 32, 60};
   bool displayModeChanged = false;
+  // Display 0 is the desktop above ("HEADLESS0"); addDisplay adds more.
+  std::vector<DisplayDevice> moreDisplays;
+  int selectedDisplay = 0;
+  // The look-up table of the display: entries per channel (0: it has
+  // none), and what it holds (red, green, blue; empty means the identity,
+  // the display's own table); whether a set table is owed back.
+  int gammaRampSize = 256;
+  std::vector<std::uint16_t> gammaRamp;
+  bool gammaRampOwed = false;
   int cursorCount = 0;   // ShowCursor display count; 0 = shown, -1 = hidden once
   int windowsAlive = 0;  // canvas and listener windows not yet destroyed
   int canvasWindowsAlive = 0;
@@ -79,6 +95,12 @@ void reset();
 
 State& state();
 Faults& faults();
+
+// One more display after those there are, enumDisplayDevice reports it.
+void addDisplay(const char* name, int width, int height);
+// What the display's look-up table holds now (3 * gammaRampSize entries;
+// the identity until a table is set).
+std::vector<std::uint16_t> gammaRamp();
 
 // Message queue, taken in order by peekMessage.
 void pushMessage(const Message& message);

@@ -4,6 +4,8 @@
 #include <EGL/egl.h>
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <memory>
 
 #include "platform/headless/backend.h"
@@ -99,6 +101,58 @@ void restoreDisplayMode() {
   auto& s = backend().state;
   s.currentMode = s.desktopMode;
   s.displayModeChanged = false;
+}
+
+bool enumDisplayDevice(int index, DisplayDevice& device) {
+  logCall("enumDisplayDevice " + std::to_string(index));
+  const headless::State& s = backend().state;
+  if (index == 0) {
+    device = DisplayDevice();
+    std::snprintf(device.name, sizeof device.name, "HEADLESS0");
+    device.width = s.desktopMode.width;
+    device.height = s.desktopMode.height;
+    return true;
+  }
+  if (index < 0 || static_cast<std::size_t>(index) > s.moreDisplays.size()) return false;
+  device = s.moreDisplays[static_cast<std::size_t>(index - 1)];
+  return true;
+}
+
+void selectDisplay(int index) {
+  logCall("selectDisplay " + std::to_string(index));
+  backend().state.selectedDisplay = index;
+}
+
+int gammaRampSize(DeviceContext dc) {
+  logCall("gammaRampSize");
+  return headless::findHeldDeviceContext(dc) != nullptr ? backend().state.gammaRampSize : 0;
+}
+
+bool getDeviceGammaRamp(DeviceContext dc, std::uint16_t* ramp) {
+  logCall("getDeviceGammaRamp");
+  if (headless::findHeldDeviceContext(dc) == nullptr || backend().state.gammaRampSize == 0) return false;
+  const std::vector<std::uint16_t> table = headless::gammaRamp();
+  std::copy(table.begin(), table.end(), ramp);
+  return true;
+}
+
+bool setDeviceGammaRamp(DeviceContext dc, const std::uint16_t* ramp) {
+  logCall("setDeviceGammaRamp");
+  auto& b = backend();
+  const int size = b.state.gammaRampSize;
+  if (headless::findHeldDeviceContext(dc) == nullptr || size == 0 || b.faults.setDeviceGammaRamp) return false;
+  if (b.faults.gammaRampIgnored) return true;
+  b.state.gammaRamp.assign(ramp, ramp + static_cast<std::ptrdiff_t>(size) * 3);
+  b.state.gammaRampOwed = true;
+  return true;
+}
+
+void restoreDeviceGammaRamp() {
+  logCall("restoreDeviceGammaRamp");
+  auto& s = backend().state;
+  if (!s.gammaRampOwed) return;
+  s.gammaRamp.clear();
+  s.gammaRampOwed = false;
 }
 
 int showCursor(bool show) {
@@ -271,6 +325,7 @@ bool swapBuffers(DeviceContext dc) {
     b.front = headless::readFramebuffer();
     if (b.recordFrames) b.frames.push_back(b.front);
   }
+  if (b.faults.gammaRampRevertsAtSwap) b.state.gammaRamp.clear();
   const int number = ++b.state.swapCount;
   b.count += b.ticksPerSwap;
   // A copy, so a hook that replaces itself or resets the backend stays valid.

@@ -1,10 +1,12 @@
 // SDL2 backend of platform.h, for Linux (X11) and other POSIX systems.
 //
 // Implements every operation with the effect of the Win32 call it stands
-// for: one borderless OpenGL window that covers display 0 in the chosen
-// mode, one event taken per PeekMessage, Win32 virtual-key codes and a
-// key-state table of its own, the counter, and message boxes that fall
-// back to standard error.
+// for: one borderless OpenGL window that covers the chosen display (the
+// first unless selected, on any X screen) in the chosen mode, its look-up
+// table loaded through the output's RandR CRTC gamma ramp and given back
+// with the mode (x_screens.cpp, gamma_ramp.cpp), one event taken per
+// PeekMessage, Win32 virtual-key codes and a key-state table of its own,
+// the counter, and message boxes that fall back to standard error.
 //
 // Where it differs from Win32, and what it cannot do:
 // - Switch the mode on its own: SDL switches when a fullscreen window is
@@ -77,6 +79,8 @@ struct Backend {
   WindowObject* listener = nullptr;
   WindowObject* canvas = nullptr;
 
+  // The SDL display the canvas, its mode and its restore concern (selectDisplay).
+  int display = 0;
   bool modeChosen = false;
   SDL_DisplayMode chosenMode{};
   int cursorCount = 0;  // Win32 starts at 0 when a mouse is present
@@ -142,6 +146,17 @@ bool sameMode(const SDL_DisplayMode& a, const SDL_DisplayMode& b);
 // Puts the desktop mode back if SDL's record shows another with no
 // fullscreen window left to undo it.
 void ensureDesktopMode();
+
+// ---- x_screens.cpp
+// Makes SDL display `index` one whose windows can be placed (restarting
+// SDL's video on its X screen if it is on another than $DISPLAY's); call
+// only while SDL has no window. Its index from then on; -1 when it is lost.
+int reachDisplay(int index);
+
+// ---- gamma_ramp.cpp
+// Puts the display's own look-up table back if one was set; from the exit
+// handler and the signal handlers too, before SDL's windows go.
+void restoreGammaRamp();
 
 // ---- windows.cpp
 bool isLive(const WindowObject* window);

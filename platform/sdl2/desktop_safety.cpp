@@ -132,6 +132,8 @@ void finalRestore(bool fromSignal) {
   if (!fromSignal) {
     SDL_GL_MakeCurrent(nullptr, nullptr);
   }
+  // The look-up table first, while the connection it was set through is up.
+  restoreGammaRamp();
   // The window procedure is not called: the process is ending and nothing
   // that would read a posted quit will run again.
   for (const auto& window : b.windows) {

@@ -1,6 +1,7 @@
-// Display modes and the cursor: choosing the mode (SDL switches to it when
-// the canvas shows, see windows.cpp), giving the desktop mode back, the
-// screen size as GetSystemMetrics reports it, and ShowCursor's count.
+// Displays, modes and the cursor: which display the canvas takes, choosing
+// the mode (SDL switches to it when the canvas shows, see windows.cpp),
+// giving the desktop mode back, the screen size as GetSystemMetrics
+// reports it, and ShowCursor's count.
 #include <SDL.h>
 
 #include "platform/platform.h"
@@ -32,7 +33,7 @@ SDL_DisplayMode screenMode() {
     return b.chosenMode;
   }
   SDL_DisplayMode desktop{};
-  if (!b.videoUp || SDL_GetDesktopDisplayMode(0, &desktop) != 0) {
+  if (!b.videoUp || SDL_GetDesktopDisplayMode(b.display, &desktop) != 0) {
     return SDL_DisplayMode{};
   }
   return desktop;
@@ -59,16 +60,19 @@ bool sameMode(const SDL_DisplayMode& a, const SDL_DisplayMode& b) {
 // destroyed. Should its record still show another mode with no fullscreen
 // window left, a momentary desktop-fullscreen window makes it restore.
 void ensureDesktopMode() {
+  const int display = backend().display;
   SDL_DisplayMode current{};
   SDL_DisplayMode desktop{};
-  if (SDL_GetCurrentDisplayMode(0, &current) != 0 || SDL_GetDesktopDisplayMode(0, &desktop) != 0) {
+  SDL_Rect bounds{};
+  if (SDL_GetCurrentDisplayMode(display, &current) != 0 || SDL_GetDesktopDisplayMode(display, &desktop) != 0 ||
+      SDL_GetDisplayBounds(display, &bounds) != 0) {
     return;
   }
   if (sameMode(current, desktop) || anyFullscreenWindow()) {
     return;
   }
-  SDL_Window* restorer =
-      SDL_CreateWindow("", 0, 0, desktop.w, desktop.h, SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
+  SDL_Window* restorer = SDL_CreateWindow("", bounds.x, bounds.y, desktop.w, desktop.h,
+                                          SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS);
   if (restorer != nullptr) {
     SDL_DestroyWindow(restorer);
   }
@@ -82,7 +86,7 @@ long changeDisplayMode(const DisplayMode& mode) {
     return kDispChangeFailed;
   }
   sdl2::SdlSection section;
-  const int count = SDL_GetNumDisplayModes(0);
+  const int count = SDL_GetNumDisplayModes(b.display);
   if (count < 1) {
     return kDispChangeFailed;
   }
@@ -90,7 +94,7 @@ long changeDisplayMode(const DisplayMode& mode) {
   SDL_DisplayMode match{};
   for (int i = 0; i < count; ++i) {
     SDL_DisplayMode candidate{};
-    if (SDL_GetDisplayMode(0, i, &candidate) != 0 || candidate.w != mode.width || candidate.h != mode.height ||
+    if (SDL_GetDisplayMode(b.display, i, &candidate) != 0 || candidate.w != mode.width || candidate.h != mode.height ||
         !sdl2::depthMatches(mode.bitsPerPixel, static_cast<int>(SDL_BITSPERPIXEL(candidate.format)))) {
       continue;
     }
@@ -111,7 +115,7 @@ long changeDisplayMode(const DisplayMode& mode) {
   // Listed, but the output would stay in its own mode: the switch fails,
   // and nothing has been touched.
   SDL_DisplayMode desktop{};
-  if (b.modesEmulated && (SDL_GetDesktopDisplayMode(0, &desktop) != 0 || !sdl2::sameSize(desktop, match))) {
+  if (b.modesEmulated && (SDL_GetDesktopDisplayMode(b.display, &desktop) != 0 || !sdl2::sameSize(desktop, match))) {
     return kDispChangeFailed;
   }
   sdl2::installDesktopSafety();
@@ -152,6 +156,36 @@ int showCursor(bool show) {
   return b.cursorCount;
 }
 
+bool enumDisplayDevice(int index, DisplayDevice& device) {
+  device = DisplayDevice();
+  if (!sdl2::backend().videoUp || index < 0) {
+    return false;
+  }
+  sdl2::SdlSection section;
+  SDL_DisplayMode mode{};
+  if (index >= SDL_GetNumVideoDisplays() || SDL_GetCurrentDisplayMode(index, &mode) != 0) {
+    return false;
+  }
+  const char* name = SDL_GetDisplayName(index);
+  SDL_strlcpy(device.name, name != nullptr ? name : "", sizeof device.name);
+  device.width = mode.w;
+  device.height = mode.h;
+  return true;
+}
+
+void selectDisplay(int index) {
+  sdl2::Backend& b = sdl2::backend();
+  if (!b.videoUp || index < 0 || index >= SDL_GetNumVideoDisplays()) {
+    return;
+  }
+  sdl2::SdlSection section;
+  // Before the canvas SDL has no window (the listener is not one of SDL's).
+  const int reached = b.canvas == nullptr && !b.modeChosen ? sdl2::reachDisplay(index) : index;
+  if (reached >= 0) {
+    b.display = reached;
+  }
+}
+
 int screenWidth() { return sdl2::screenMode().w; }
 int screenHeight() { return sdl2::screenMode().h; }
 
@@ -159,7 +193,7 @@ SwapSync describeDisplay(DisplayMode& current) {
   sdl2::Backend& b = sdl2::backend();
   current = DisplayMode{};
   SDL_DisplayMode mode{};
-  if (b.videoUp && SDL_GetCurrentDisplayMode(0, &mode) == 0) {
+  if (b.videoUp && SDL_GetCurrentDisplayMode(b.display, &mode) == 0) {
     current.width = mode.w;
     current.height = mode.h;
     // Bits as stored (RGB888 is 32), as Windows counts them.

@@ -84,7 +84,8 @@ Window createCanvasWindow(const char* className, const char* title, int x, int y
   SDL_Window* sdlWindow = nullptr;
   if (b.modeChosen) {
     SDL_DisplayMode desktop{};
-    const bool isDesktopMode = SDL_GetDesktopDisplayMode(0, &desktop) == 0 && sdl2::sameMode(desktop, b.chosenMode);
+    const bool isDesktopMode =
+        SDL_GetDesktopDisplayMode(b.display, &desktop) == 0 && sdl2::sameMode(desktop, b.chosenMode);
     // Already the desktop's mode: cover the screen without touching the mode at all.
     flags |= isDesktopMode ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_FULLSCREEN;
     expectedWidth = b.chosenMode.w;
@@ -92,7 +93,7 @@ Window createCanvasWindow(const char* className, const char* title, int x, int y
     // At the display's corner: without a window manager nobody else moves
     // a fullscreen window there, and a centred one would miss the screen.
     SDL_Rect bounds{};
-    if (SDL_GetDisplayBounds(0, &bounds) != 0) {
+    if (SDL_GetDisplayBounds(b.display, &bounds) != 0) {
       return nullptr;
     }
     // Hidden first, so the mode is set before showing performs the switch.
@@ -120,7 +121,8 @@ Window createCanvasWindow(const char* className, const char* title, int x, int y
   bool sizeRight = drawableWidth == expectedWidth && drawableHeight == expectedHeight;
   if (b.modeChosen) {
     SDL_DisplayMode current{};
-    sizeRight = sizeRight && SDL_GetCurrentDisplayMode(0, &current) == 0 && sdl2::sameSize(current, b.chosenMode);
+    sizeRight =
+        sizeRight && SDL_GetCurrentDisplayMode(b.display, &current) == 0 && sdl2::sameSize(current, b.chosenMode);
   }
   if (!sizeRight) {
     SDL_DestroyWindow(sdlWindow);

@@ -70,6 +70,8 @@ void modeSwitched() {
 
 void modeRestored() { InterlockedExchange(&modeOwed, 0); }
 
+void gammaRampOwed() { installHandlers(); }
+
 void cursorCounted(int count) {
   if (count < 0) installHandlers();
   InterlockedExchange(&cursorOwed, count < 0 ? 1 : 0);
@@ -77,6 +79,9 @@ void cursorCounted(int count) {
 
 void giveDesktopBack() {
   if (InterlockedExchange(&modeOwed, 0) != 0) ChangeDisplaySettingsA(nullptr, 0);
+  // After the mode: a mode change may reset the table, and under Wine a
+  // crash that changed the mode after the table sometimes ends with 0.
+  giveGammaRampBack();
   // The count is kept per thread: from a handler on another thread this
   // shows nothing, but the windows it was hidden over end with the process.
   if (InterlockedExchange(&cursorOwed, 0) != 0) {

@@ -13,9 +13,15 @@ void modeSwitched();
 void modeRestored();
 // ShowCursor returned this display count (below zero: hidden).
 void cursorCounted(int count);
+// SetDeviceGammaRamp is about to change a display's look-up table.
+void gammaRampOwed();
+// Puts the display's own look-up table back if it is still owed (the
+// backend keeps it: win32_platform.cpp). Any thread, no allocation.
+void giveGammaRampBack();
 
-// What every exit handler runs: restores the mode and shows the cursor if
-// they are still owed, then owes nothing. No allocation, any thread.
+// What every exit handler runs: restores the mode and the look-up table
+// and shows the cursor if they are still owed, then owes nothing. No
+// allocation, any thread.
 void giveDesktopBack();
 
 }  // namespace win32

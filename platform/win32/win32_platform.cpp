@@ -17,6 +17,7 @@
 #include "platform/pacing/pacing.h"
 #include "platform/platform.h"
 #include "platform/win32/desktop_safety.h"
+#include "platform/win32/display_devices.h"
 #include "platform/win32/scheduling.h"
 
 namespace Kestravon {
@@ -77,7 +78,7 @@ int currentModeHz() {
   DEVMODEA dm;
   std::memset(&dm, 0, sizeof dm);
   dm.dmSize = sizeof dm;
-  if (!EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &dm)) return 0;
+  if (!EnumDisplaySettingsA(win32::selectedDevice(), ENUM_CURRENT_SETTINGS, &dm)) return 0;
   return dm.dmDisplayFrequency > 1 ? static_cast<int>(dm.dmDisplayFrequency) : 0;
 }
 
@@ -186,7 +187,9 @@ long changeDisplayMode(const DisplayMode& mode) {
   dm.dmPelsHeight = static_cast<DWORD>(mode.height);
   dm.dmBitsPerPel = static_cast<DWORD>(mode.bitsPerPixel);
   dm.dmDisplayFrequency = static_cast<DWORD>(mode.frequency);
-  const long result = ChangeDisplaySettingsA(&dm, CDS_FULLSCREEN);
+  const long result = win32::selectedDevice() != nullptr
+                          ? ChangeDisplaySettingsExA(win32::selectedDevice(), &dm, nullptr, CDS_FULLSCREEN, nullptr)
+                          : ChangeDisplaySettingsA(&dm, CDS_FULLSCREEN);
   if (result == DISP_CHANGE_SUCCESSFUL) {
     win32::modeSwitched();
     swaps.requestedHz = mode.frequency;
@@ -196,7 +199,11 @@ long changeDisplayMode(const DisplayMode& mode) {
 
 void restoreDisplayMode() {
   win32::modeRestored();
-  ChangeDisplaySettingsA(nullptr, 0);
+  if (win32::selectedDevice() != nullptr) {
+    ChangeDisplaySettingsExA(win32::selectedDevice(), nullptr, nullptr, 0, nullptr);
+  } else {
+    ChangeDisplaySettingsA(nullptr, 0);
+  }
 }
 
 int showCursor(bool show) {
@@ -205,11 +212,26 @@ int showCursor(bool show) {
   return count;
 }
 
-int screenWidth() { return GetSystemMetrics(SM_CXSCREEN); }
-int screenHeight() { return GetSystemMetrics(SM_CYSCREEN); }
+// The selected display's size after the switch (the primary's as GetSystemMetrics gives it).
+int screenWidth() {
+  DEVMODEA dm;
+  if (win32::selectedDevice() != nullptr) return win32::currentSettings(dm) ? static_cast<int>(dm.dmPelsWidth) : 0;
+  return GetSystemMetrics(SM_CXSCREEN);
+}
+int screenHeight() {
+  DEVMODEA dm;
+  if (win32::selectedDevice() != nullptr) return win32::currentSettings(dm) ? static_cast<int>(dm.dmPelsHeight) : 0;
+  return GetSystemMetrics(SM_CYSCREEN);
+}
 
 Window createCanvasWindow(const char* className, const char* title, int x, int y, int width, int height,
                           Instance instance) {
+  // On another display than the primary, the window covers that one.
+  DEVMODEA dm;
+  if (win32::selectedDevice() != nullptr && win32::currentSettings(dm)) {
+    x += dm.dmPosition.x;
+    y += dm.dmPosition.y;
+  }
   return fromHwnd(CreateWindowExA(WS_EX_APPWINDOW | WS_EX_TOPMOST, className, title, WS_POPUP, x, y, width, height,
                                   nullptr, nullptr, reinterpret_cast<HINSTANCE>(instance), nullptr));
 }
@@ -302,9 +324,7 @@ void getKeyboardState(unsigned char state[256]) { GetKeyboardState(state); }
 SwapSync describeDisplay(DisplayMode& current) {
   current = DisplayMode{};
   DEVMODEA dm;
-  std::memset(&dm, 0, sizeof dm);
-  dm.dmSize = sizeof dm;
-  if (EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &dm)) {
+  if (win32::currentSettings(dm)) {
     current.width = static_cast<int>(dm.dmPelsWidth);
     current.height = static_cast<int>(dm.dmPelsHeight);
     current.bitsPerPixel = static_cast<int>(dm.dmBitsPerPel);

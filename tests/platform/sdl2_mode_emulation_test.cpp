@@ -2,7 +2,9 @@
 // the output's own as failed, touching nothing, instead of "switching" to
 // a mode the output never takes (the canvas would then come out at the
 // output's size and fail as "Failed to create the canvas."). The output's
-// own size still works. Run by with_weston.sh on a 1280x1024 output.
+// own size still works. Nor does it offer a look-up table: Xwayland's
+// RandR ramp reaches no output, so the display has none a lab could rely
+// on. Run by with_weston.sh on a 1280x1024 output.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -39,6 +41,12 @@ TEST(Sdl2ModeEmulationTest, XwaylandRefusesAnotherSizeAndTakesItsOwn) {
   ownMode.height = 1024;
   ownMode.frequency = 0;
   EXPECT_EQ(platform::changeDisplayMode(ownMode), platform::kDispChangeSuccessful);
+  platform::Window canvas = platform::createCanvasWindow(windowClass.className, "", 0, 0, 1280, 1024, nullptr);
+  ASSERT_NE(canvas, nullptr);
+  const std::uint16_t identity[3 * 2] = {0, 65535, 0, 65535, 0, 65535};
+  EXPECT_EQ(platform::gammaRampSize(platform::getDeviceContext(canvas)), 0);
+  EXPECT_FALSE(platform::setDeviceGammaRamp(platform::getDeviceContext(canvas), identity));
+  platform::destroyWindow(canvas);
   platform::restoreDisplayMode();
 }
 

@@ -1,0 +1,91 @@
+#include "library/canvas/subject_display.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "library/frame/session_record.h"
+#include "platform/platform.h"
+
+namespace Kestravon {
+
+namespace {
+
+struct State {
+  int screen = -1;  // not chosen: the first display, and nothing said of it
+  bool linearised = false;
+  DisplayResponse response;
+  platform::DisplayDevice device;  // the chosen display as it was found
+  // Selected once: a backend may number its displays anew after reaching
+  // one (SDL on another X screen), so a later canvas keeps the selection.
+  bool selected = false;
+};
+
+State& state() {
+  static State instance;
+  return instance;
+}
+
+// Enough for any lab; the list stops there should a backend never say no.
+constexpr int kMaxListedDisplays = 64;
+
+}  // namespace
+
+void SubjectDisplay::choose(int screen) {
+  state().screen = screen < 0 ? 0 : screen;
+  state().selected = false;
+}
+
+void SubjectDisplay::linearise(const DisplayResponse& response) {
+  state().response = response;
+  state().linearised = true;
+}
+
+void SubjectDisplay::reset() { state() = State(); }
+
+bool SubjectDisplay::configure(const SessionOptions& options, std::string& error) {
+  reset();
+  DisplayResponse response;
+  if (!options.gammaExponents.empty() && !parseGammaExponents(options.gammaExponents, response, error)) return false;
+  if (!options.gammaTablePath.empty() && !readGammaTable(options.gammaTablePath, response, error)) return false;
+  if (!options.gammaExponents.empty() || !options.gammaTablePath.empty()) linearise(response);
+  if (options.screen >= 0) choose(options.screen);
+  return true;
+}
+
+void SubjectDisplay::select() {
+  State& s = state();
+  if (s.screen < 0 || s.selected) return;
+  if (!platform::enumDisplayDevice(s.screen, s.device)) {
+    std::string displays;
+    platform::DisplayDevice device;
+    for (int i = 0; i < kMaxListedDisplays && platform::enumDisplayDevice(i, device); ++i) {
+      displays += "\n  " + std::to_string(i) + ": " + device.name + ", " + std::to_string(device.width) + "x" +
+                  std::to_string(device.height);
+    }
+    SessionRecord::abandon();  // so that the corrected command line can create them again
+    std::fprintf(stderr, "Kestravon: there is no display %d; the displays are:%s\n", s.screen,
+                 displays.empty() ? " (none)" : displays.c_str());
+    std::fflush(stderr);
+    std::exit(kUsageExitStatus);
+  }
+  platform::selectDisplay(s.screen);
+  s.selected = true;
+}
+
+const DisplayResponse* SubjectDisplay::response() { return state().linearised ? &state().response : nullptr; }
+
+std::string SubjectDisplay::headerLines(int loadedEntries) {
+  const State& s = state();
+  std::string lines;
+  if (s.screen >= 0) {
+    lines += "# screen " + std::to_string(s.screen) + ": " + s.device.name + ", " + std::to_string(s.device.width) +
+             "x" + std::to_string(s.device.height) + " before the switch\n";
+  }
+  if (s.linearised && loadedEntries > 0) {
+    lines += "# gamma " + s.response.source + "; inverse loaded into the display's look-up table of " +
+             std::to_string(loadedEntries) + " entries and read back\n";
+  }
+  return lines;
+}
+
+}  // namespace Kestravon

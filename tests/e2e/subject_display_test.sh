@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# The subject's display, on X servers that really switch modes and keep a
+# RandR gamma ramp per CRTC (Xorg with the dummy video driver):
+#   two X screens (dummy_two_screens.conf): --screen 1 switches screen 1
+#   only, with --gamma 2.0 its ramp is the inverse while the program runs
+#   and screen 0 keeps its mode and ramp; after Escape both are as before;
+#   the headers say so; --screen 2 gives 2, listing the displays;
+#   one screen (dummy.conf): with --gamma 2.0 the ramp read back from the
+#   server is the inverse during the run, and the original again after
+#   Escape (128), SIGTERM (143) and a crash (139); malformed values and
+#   tables give 2 with their messages and touch nothing.
+# Skips (status 0) when this machine cannot run Xorg with the dummy driver.
+#
+#   subject_display_test.sh STIMULUS FAULT_PROGRAM GAMMA_PROBE
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=tests/e2e/lib.sh
+. "$here/lib.sh"
+program=$1
+faulty=$2
+gamma=$3
+work=$(mktemp -d)
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+trap 'stop_xorg; rm -rf "$work"' EXIT
+
+# ramp [SCREEN]: "entries crc middle" of the screen's RandR ramp.
+ramp() { DISPLAY="${base}.${1:-0}" "$gamma" randr | cut -d' ' -f1-3; }
+inverse() { [ "$(DISPLAY="${base}.${1:-0}" "$gamma" randr 2.0 | cut -d' ' -f4-)" = inverse ]; }
+size_of() { DISPLAY="${base}.$1" screen_size; }
+switched_on() { DISPLAY="${base}.$1" switched; }
+
+# expect_ramp WHAT WANTED [SCREEN]: the ramp is WANTED ("entries crc middle").
+expect_ramp() {
+  local now
+  now=$(ramp "${3:-0}")
+  [ "$now" = "$2" ] && pass "$1: ramp $now, the original" || fail "$1: ramp $now, expected $2"
+}
+
+# expect_inverse WHAT [SCREEN]: the ramp read back now is the inverse of 2.0.
+expect_inverse() {
+  if eventually 10 inverse "${2:-0}"; then
+    pass "$1: ramp $(ramp "${2:-0}"), the inverse of 2.0"
+  else
+    fail "$1: ramp $(ramp "${2:-0}") is not the inverse of 2.0"
+  fi
+}
+
+if ! start_xorg_dummy "$here/dummy_two_screens.conf" "$work/xorg2.log"; then
+  echo "SKIPPED: Xorg with the dummy driver cannot run here (scripts/setup.sh installs it; it needs root)"
+  exit 0
+fi
+base=${DISPLAY%.*}
+
+# --- two screens: --screen 1 ---------------------------------------------------------
+own0=$(ramp 0)
+own1=$(ramp 1)
+[ "$(size_of 0) $(size_of 1)" = "1280x1024 1280x1024" ] && pass "two screens at 1280x1024" ||
+  fail "screens at $(size_of 0) and $(size_of 1)"
+"$program" --screen 1 --gamma 2.0 --timing "$work/screen1.csv" 2>"$work/err" &
+pid=$!
+eventually 15 switched_on 1 && pass "--screen 1: screen 1 switched to 1024x768 at 60 Hz" ||
+  fail "--screen 1: screen 1 at $(size_of 1): $(cat "$work/err")"
+expect_inverse "--screen 1: screen 1" 1
+expect_screen "--screen 1: screen 0 keeps its mode" 1280x1024
+expect_ramp "--screen 1: screen 0 keeps its ramp" "$own0" 0
+DISPLAY="$base.1" xdotool key Escape
+wait_pid $pid 10
+expect_status "--screen 1: Escape" 128
+[ "$(size_of 1)" = 1280x1024 ] && pass "--screen 1: screen 1 back at 1280x1024" || fail "screen 1 at $(size_of 1)"
+expect_ramp "--screen 1: after Escape, screen 1" "$own1" 1
+grep -qxF "# screen 1: DUMMY0, 1280x1024 before the switch" "$work/screen1.csv" &&
+  grep -qxF "# gamma exponents 2,2,2; inverse loaded into the display's look-up table of ${own1%% *} entries and read back" \
+    "$work/screen1.csv" && pass "--screen 1: the headers state the screen and the gamma" ||
+  fail "--screen 1: headers $(grep '^#' "$work/screen1.csv")"
+
+"$program" --screen 2 2>"$work/err"
+STATUS=$?
+expect_status "--screen 2" 2
+grep -qF "there is no display 2; the displays are:" "$work/err" && grep -qxF "  1: DUMMY0, 1280x1024" "$work/err" &&
+  pass "--screen 2: the displays listed" || fail "--screen 2: $(cat "$work/err")"
+stop_xorg
+
+# --- one screen: the ramp on every way out --------------------------------------------
+if ! start_xorg_dummy "$here/dummy.conf" "$work/xorg.log"; then
+  fail "Xorg (one screen) did not start"
+  exit 1
+fi
+base=${DISPLAY%.*}
+own=$(ramp)
+echo "original ramp: $own"
+
+"$program" --gamma 2.0 2>"$work/err" &
+pid=$!
+expect_mode_switched "Escape" 15
+expect_inverse "Escape: during the run"
+xdotool key Escape
+wait_pid $pid 10
+expect_status "Escape" 128
+expect_screen "Escape: back" 1280x1024
+expect_ramp "Escape: after" "$own"
+
+"$program" --gamma 2.0 2>"$work/err" &
+pid=$!
+expect_mode_switched "SIGTERM" 15
+expect_inverse "SIGTERM: during the run"
+kill -s TERM $pid
+wait_pid $pid 10
+expect_status "SIGTERM" 143
+expect_screen "SIGTERM: back" 1280x1024
+expect_ramp "SIGTERM: after" "$own"
+
+"$faulty" crash-mid-run --pause --gamma 2.0 >"$work/out" 2>"$work/err" &
+pid=$!
+expect_mode_switched "crash" 15
+expect_inverse "crash: at the fault"
+for _ in $(seq 100); do
+  case "$(ps -o stat= -p $pid 2>/dev/null)" in T*) break ;; esac
+  sleep 0.1
+done
+kill -CONT $pid 2>/dev/null
+wait_pid $pid 10
+expect_status "crash" 139
+expect_screen "crash: back" 1280x1024
+expect_ramp "crash: after" "$own"
+
+# --- malformed values and tables: 2, before anything changes ---------------------------
+printf '0,0,0\n0.5,0.5,0.5\n0.4,1,1\n' >"$work/decreasing.csv"
+printf '0,0,0\n1,1\n' >"$work/columns.csv"
+for run in "--gamma 0.4|--gamma \"0.4\": 0.4 is outside 0.5 to 5" \
+  "--gamma nan|\"nan\" is not a number" \
+  "--gamma-table $work/decreasing.csv|line 3: the r value 0.4 is below the one on line 2" \
+  "--gamma-table $work/columns.csv|line 2: 2 columns where three (r,g,b) belong" \
+  "--gamma-table $work/missing.csv|cannot read the gamma table"; do
+  IFS='|' read -r options says <<<"$run"
+  read -ra arguments <<<"$options"
+  "$program" "${arguments[@]}" 2>"$work/err"
+  STATUS=$?
+  expect_status "$options" 2
+  grep -qF -- "$says" "$work/err" && pass "$options: \"$says\"" || fail "$options: $(cat "$work/err")"
+done
+expect_screen "malformed: untouched" 1280x1024
+expect_ramp "malformed: untouched" "$own"
+
+echo "$failures failed"
+[ "$failures" = 0 ]
