@@ -42,7 +42,8 @@ test-sanitize: build-sanitize
 	  ctest --output-on-failure -j $(JOBS)
 	./scripts/skip_report.sh $(BUILD_SANITIZE)
 
-# The Debian package (program, library, headers, CMake package) in $(BUILD).
+# The two Debian packages in $(BUILD): kestravon-stimulus (the program) and
+# libkestravon-dev (libraries, headers, CMake package, pkg-config files).
 package: build
 	cd $(BUILD) && cpack -G DEB
 
