@@ -22,7 +22,8 @@ tidy=$(command -v run-clang-tidy || command -v run-clang-tidy-14)
 status=0
 "$tidy" -p "$build" -j "$(nproc)" -quiet -extra-arg=-Werror \
   "$(pwd)/(library|platform|offscreen|stimulus|tools|tests|bench|examples)/" >"$build/clang-tidy.log" 2>&1 || status=$?
-grep -v '^clang-tidy-[0-9]* \|^[0-9]* warnings\? generated\.$\|^Suppressed \|^Use -header-filter\|^Enabled checks:\|^$' \
+# (run-clang-tidy's progress lines: "clang-tidy-14 ..." in 14, "[ 1/78][0.4s] clang-tidy-19 ..." in 19)
+grep -v '^\(\[ *[0-9]*/[0-9]*\]\[[0-9.]*s\] \)\?clang-tidy-[0-9]* \|^Running clang-tidy for \|^[0-9]* warnings\? generated\.$\|^Suppressed \|^Use -header-filter\|^Enabled checks:\|^$' \
   "$build/clang-tidy.log" || true
 [ "$status" = 0 ] && echo "clean" || echo "clang-tidy found the above"
 exit "$status"
