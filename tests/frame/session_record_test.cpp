@@ -160,7 +160,7 @@ TEST_F(SessionRecordTest, StartingValuesChangesAndEveryFrameAreWritten) {
 }
 
 TEST_F(SessionRecordTest, AnExistingFileIsNeverOverwrittenAndNothingIsTouched) {
-  { std::ofstream(timing_) << "yesterday's session\n"; }
+  std::ofstream(timing_) << "yesterday's session\n";  // closed at the end of the statement
   ::testing::internal::CaptureStderr();
   const int status = driver::runStimulus(5, nullptr, ("--record " + record_ + " --timing " + timing_).c_str());
   const std::string error = ::testing::internal::GetCapturedStderr();
@@ -187,7 +187,7 @@ TEST_F(SessionRecordTest, ARefusedStartingValueEndsWithStatus2BeforeTheModeChang
   EXPECT_FALSE(exists(timing_)) << "the refused run leaves no file behind";
   // In the child the mode never changed: it exits from inside the canvas,
   // before the first platform call of opening.
-  EXPECT_EXIT({ driver::runStimulus(5, nullptr, (files + "--set \"SOA=0\"").c_str()); }, ::testing::ExitedWithCode(2),
+  EXPECT_EXIT(driver::runStimulus(5, nullptr, (files + "--set \"SOA=0\"").c_str()), ::testing::ExitedWithCode(2),
               "SOA=0");
 }
 
@@ -204,6 +204,11 @@ void runWithWritesFailing(const std::string& timing) {
   };
   const int status = driver::runStimulus(600, onFrame, ("--timing " + timing).c_str());
   std::fprintf(stderr, "routine returned %d after %d frames\n", status, framesAfter);
+  // This runs in a fresh process that made its own folder in SetUp and
+  // never reaches TearDown: it takes file and folder away itself (the
+  // writes at exit still fail, on the open file).
+  std::remove(timing.c_str());
+  rmdir(timing.substr(0, timing.rfind('/')).c_str());
   std::exit(status);
 }
 
