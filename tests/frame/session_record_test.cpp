@@ -204,11 +204,8 @@ void runWithWritesFailing(const std::string& timing) {
   };
   const int status = driver::runStimulus(600, onFrame, ("--timing " + timing).c_str());
   std::fprintf(stderr, "routine returned %d after %d frames\n", status, framesAfter);
-  // This runs in a fresh process that made its own folder in SetUp and
-  // never reaches TearDown: it takes file and folder away itself (the
-  // writes at exit still fail, on the open file).
-  std::remove(timing.c_str());
-  rmdir(timing.substr(0, timing.rfind('/')).c_str());
+  // The child shares its parent's folder (see SetUp): the parent reads the
+  // file, and its TearDown takes file and folder away.
   std::exit(status);
 }
 
