@@ -68,8 +68,8 @@ bool sameFile(const std::string& a, const std::string& b) {
   return _fullpath(fullA, a.c_str(), sizeof fullA) != nullptr && _fullpath(fullB, b.c_str(), sizeof fullB) != nullptr &&
          _stricmp(fullA, fullB) == 0;
 #else
-  struct stat first {};
-  struct stat second {};
+  struct stat first = {};
+  struct stat second = {};
   return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
          first.st_ino == second.st_ino;
 #endif
@@ -337,7 +337,7 @@ Line summaryLine() {
 // is left alone.
 void writeFailuresInsteadOfSignal() {
 #ifdef SIGXFSZ
-  struct sigaction current {};
+  struct sigaction current = {};
   if (sigaction(SIGXFSZ, nullptr, &current) == 0 && (current.sa_flags & SA_SIGINFO) == 0 &&
       current.sa_handler == SIG_DFL) {
     std::signal(SIGXFSZ, SIG_IGN);

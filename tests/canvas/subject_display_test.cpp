@@ -291,7 +291,7 @@ TEST_F(SubjectDisplayTest, TheChosenDisplayIsSelectedBeforeTheSwitchAndAMissingO
 }
 
 TEST_F(SubjectDisplayTest, AMalformedTableFileEndsWith2BeforeTheDisplayIsTouched) {
-  { std::ofstream(folder_ + "/table.csv") << "0,0,0\n0.5,0.6,0.7\n0.9,0.5,1\n"; }
+  std::ofstream(folder_ + "/table.csv") << "0,0,0\n0.5,0.6,0.7\n0.9,0.5,1\n";  // closed at the end of the statement
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(run("--gamma-table " + folder_ + "/table.csv"), kUsageExitStatus);
   EXPECT_EQ(::testing::internal::GetCapturedStderr(),
