@@ -8,10 +8,11 @@
 
 #include <string>
 
-#include "../frame/command_line.h"
 #include "gamma_table.h"
 
 namespace Kestravon {
+
+struct SessionOptions;  // the program's options (start-up's, not installed)
 
 class SubjectDisplay {
  public:
