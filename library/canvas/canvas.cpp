@@ -204,7 +204,7 @@ void Canvas::set(int w, int h, int depth, double rate) {
   intervalLimit = 1000.0 / refreshRate + 1.0;
 
   // Before the display is touched: a refused --set, or a display that is
-  // not there, ends the program here.
+  // not there, throws RefusedOption here (start-up returns status 2).
   applyStartingValues(application.options.settings);
   SubjectDisplay::select();
   api = new APICanvasProperties();

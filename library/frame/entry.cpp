@@ -1,5 +1,6 @@
 // The process entry: the platform's graphical entry function hands its
-// arguments to start-up, which runs the program's main routine.
+// arguments to start-up, which runs the program's main routine, and ends
+// the process with the status start-up settles on.
 #include "library/frame/startup.h"
 
 void stimulus_main();
@@ -8,9 +9,9 @@ void stimulus_main();
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand) {
-  return Kestravon::startUp(reinterpret_cast<Kestravon::platform::Instance>(instance),
-                            reinterpret_cast<Kestravon::platform::Instance>(previousInstance), commandLine, showCommand,
-                            stimulus_main);
+  return Kestravon::finalStatus(Kestravon::startUp(reinterpret_cast<Kestravon::platform::Instance>(instance),
+                                                   reinterpret_cast<Kestravon::platform::Instance>(previousInstance),
+                                                   commandLine, showCommand, stimulus_main));
 }
 #else
 #include <string>
@@ -23,6 +24,6 @@ int main(int argc, char** argv) {
   constexpr int kShowNormal = 1;
   // One string, as Windows hands it over, so both read options alike.
   static const std::string commandLine = Kestravon::joinCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-  return Kestravon::startUp(nullptr, nullptr, commandLine.c_str(), kShowNormal, stimulus_main);
+  return Kestravon::finalStatus(Kestravon::startUp(nullptr, nullptr, commandLine.c_str(), kShowNormal, stimulus_main));
 }
 #endif

@@ -514,10 +514,14 @@ void SessionRecord::finish() {
   writeToStandardError(summary.data(), summary.size());
   s.record.reportFailure();
   s.timing.reportFailure();
-  if (s.record.failed() || s.timing.failed()) {
-    // The process is ending already (this runs at exit); only the status changes.
-    std::_Exit(kRecordWriteFailedExitStatus);
-  }
+}
+
+bool SessionRecord::rowsLost() {
+  Session& s = session();
+  if (!s.active || s.frames == 0) return false;  // no frame: finish removes the files
+  const bool recordWritten = s.record.flush();
+  const bool timingWritten = s.timing.flush();
+  return !recordWritten || !timingWritten;
 }
 
 void SessionRecord::endAbruptly() {

@@ -13,6 +13,7 @@
 #include "library/canvas/subject_display.h"
 #include "library/frame/application.h"
 #include "library/frame/clock.h"
+#include "library/frame/exception.h"
 #include "library/frame/keyboard.h"
 #include "library/frame/priority.h"
 #include "library/frame/session_record.h"
@@ -60,6 +61,8 @@ void keepStandardDescriptorsOpen() {
 
 }  // namespace
 
+int finalStatus(int status) { return SessionRecord::rowsLost() ? kRecordWriteFailedExitStatus : status; }
+
 int startUp(platform::Instance instance, platform::Instance previousInstance, const char* commandLine, int showCommand,
             Routine routine) {
   keepStandardDescriptorsOpen();
@@ -86,6 +89,7 @@ int startUp(platform::Instance instance, platform::Instance previousInstance, co
     return kUsageExitStatus;
   }
   platform::setAbruptEndCallback(SessionRecord::endAbruptly);
+  Keyboard::escapeExitStatus = [] { return finalStatus(kEscapeExitStatus); };
   try {
     application.instance = instance;
     application.previousInstance = previousInstance;
@@ -114,6 +118,11 @@ int startUp(platform::Instance instance, platform::Instance previousInstance, co
     runner.routine = routine;
     runner.mode = 0;
     runner.run();
+  } catch (const RefusedOption& refused) {
+    SessionRecord::abandon();  // so that the corrected command line can create them again
+    std::fprintf(stderr, "Kestravon: %s\n", refused.text().c_str());
+    std::fflush(stderr);
+    return kUsageExitStatus;
   } catch (const char* text) {
     platform::messageBox(text, kNotificationCaption);
     return kFailureExitStatus;

@@ -42,9 +42,16 @@ std::intptr_t listenerWindowProc(platform::Window window, std::uint32_t message,
 
 // Everything the entry function does, with the routine it runs: returns the
 // process's exit status (0 after the routine returns, 15 after a failure was
-// shown). The Escape key ends the process from inside the routine instead.
+// shown, 2 for refused options). The Escape key ends the process from inside
+// the routine instead, with finalStatus(128).
 int startUp(platform::Instance instance, platform::Instance previousInstance, const char* commandLine, int showCommand,
             Routine routine);
+
+// The status the process ends with, once start-up has returned `status`
+// or the Escape key ends it with 128: `status`, or 3 when the session
+// record lost rows (kRecordWriteFailedExitStatus). The entry function
+// returns it; start-up hands it to the pump for Escape.
+int finalStatus(int status);
 
 constexpr const char* kWindowClassName = "KestravonWindow";
 constexpr const char* kListenerTitle = "Kestravon Dummy Window";

@@ -1,9 +1,6 @@
 #include "library/parameters/starting_values.h"
 
-#include <cstdio>
-#include <cstdlib>
-
-#include "library/frame/command_line.h"
+#include "library/frame/exception.h"
 #include "library/frame/session_record.h"
 #include "library/parameters/variable_registry.h"
 
@@ -15,10 +12,7 @@ bool applied = false;
 bool recorded = false;
 
 [[noreturn]] void refuse(const std::string& setting, const std::string& why) {
-  SessionRecord::abandon();  // so that the corrected command line can create them again
-  std::fprintf(stderr, "Kestravon: --set \"%s\": %s\n", setting.c_str(), why.c_str());
-  std::fflush(stderr);
-  std::exit(kUsageExitStatus);
+  throw RefusedOption("--set \"" + setting + "\": " + why);
 }
 
 }  // namespace

@@ -11,8 +11,8 @@ namespace Kestravon {
 
 // Sets each labelled variable, once per registry. A label no variable has,
 // or a value that is no number of the variable's type or lies outside its
-// range, is written to standard error (naming the label and the range, or
-// the labels there are) and ends the process with status 2.
+// range, throws RefusedOption (naming the label and the range, or the
+// labels there are); start-up reports it and returns status 2.
 void applyStartingValues(const std::vector<std::string>& settings);
 
 // The record's frame-0 row of every registered variable, once per registry.
