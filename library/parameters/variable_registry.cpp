@@ -1,5 +1,6 @@
 #include "library/parameters/variable_registry.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -102,7 +103,7 @@ std::string describeRange(const Range& range, const std::string& label) {
 
 template <typename T>
 VariableMonitor_Holder_Instance<T>::VariableMonitor_Holder_Instance(T* v)
-    : variable(v), shiftStep(0), plainStep(0), range(), label("Untitled") {}
+    : variable(v), shiftStep(0), plainStep(0), range(), label("Untitled"), firstValue(*v) {}
 
 template <typename T>
 void* VariableMonitor_Holder_Instance<T>::identifier() {
@@ -246,8 +247,44 @@ void VariableRegistry::clear() {
 
 // ---- registration ----------------------------------------------------------
 
+namespace {
+
+// Holders live until the process ends, whether or not the registry still
+// lists them; this keeps them owned (and reachable) for that whole time.
+std::vector<VariableMonitor_Holder*>& everyHolder() {
+  static auto* all = new std::vector<VariableMonitor_Holder*>();
+  return *all;
+}
+
+template <typename T>
+bool takeFirstValue(VariableMonitor_Holder* now, VariableMonitor_Holder* earlier) {
+  auto* n = dynamic_cast<VariableMonitor_Holder_Instance<T>*>(now);
+  auto* e = dynamic_cast<VariableMonitor_Holder_Instance<T>*>(earlier);
+  if (n == nullptr || e == nullptr) return false;
+  n->firstValue = e->firstValue;
+  *n->variable = e->firstValue;
+  return true;
+}
+
+// The variable's value back to the one it had when first registered, if
+// an earlier run registered it (same address, type and label).
+void startAfresh(VariableMonitor_Holder* holder) {
+  const VariableRegistry::List& listed = VariableRegistry::holders();
+  for (VariableMonitor_Holder* earlier : everyHolder()) {
+    if (earlier == holder) return;  // none before it
+    if (earlier->identifier() != holder->identifier() || earlier->labelText() != holder->labelText()) continue;
+    if (std::find(listed.begin(), listed.end(), earlier) != listed.end()) continue;  // this run's own
+    if (takeFirstValue<int>(holder, earlier) || takeFirstValue<double>(holder, earlier)) return;
+  }
+}
+
+}  // namespace
+
 VariableBinding& VariableBinding::label(const char* text) {
-  if (identifier != nullptr) VariableRegistry::setLabel(identifier, std::string(text));
+  if (identifier == nullptr) return *this;
+  VariableRegistry::setLabel(identifier, std::string(text));
+  VariableMonitor_Holder* holder = VariableRegistry::find(identifier);
+  startAfresh(holder);
   return *this;
 }
 
@@ -270,13 +307,6 @@ VariableBinding& VariableBinding::step(double value) {
 VariableBinding& VariableBinding::step(int value) { return step(static_cast<double>(value)); }
 
 namespace {
-
-// Holders live until the process ends, whether or not the registry still
-// lists them; this keeps them owned (and reachable) for that whole time.
-std::vector<VariableMonitor_Holder*>& everyHolder() {
-  static auto* all = new std::vector<VariableMonitor_Holder*>();
-  return *all;
-}
 
 template <typename T>
 VariableBinding addHolder(T& variable) {

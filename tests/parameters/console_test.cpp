@@ -14,6 +14,7 @@
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/range.h"
 #include "library/parameters/variable_registry.h"
+#include "offscreen/offscreen.h"
 #include "platform/platform.h"
 #include "tests/support/canvas_fixture.h"
 #include "tests/support/font_model.h"
@@ -346,6 +347,44 @@ TEST(StimulusConsoleTest, SixRowsAndTheArrowKeysDriveThem) {
   });
   EXPECT_EQ(status, 0);
   EXPECT_TRUE(failures.empty()) << ::testing::PrintToString(failures);
+}
+
+// A routine as a lab writes one: its variables outlive every run.
+int framesOn = 6;
+double contrast = 0.5;
+
+void labRoutine() {
+  Range frames;
+  VariableRegistrar::add(framesOn).label("Frames on").range(1 <= frames <= 30).step(5).step(1);
+  Range level;
+  VariableRegistrar::add(contrast).label("Contrast").range(0.0 <= level <= 1.0).step(0.25).step(0.125);
+  Canvas canvas(1024, 768, 32, 60);
+  while (!Keyboard::query(Key::Escape, pushed)) canvas.flip();
+}
+
+// What one run's --set or console leaves does not carry into the next run
+// in the same process: each starts from the values first registered, with
+// the console on its first row.
+TEST_F(ConsoleTest, EveryOffscreenRunStartsAfresh) {
+  EXPECT_EQ(offscreen::run(5, nullptr, "--set \"Frames on=9\" --set Contrast=1", labRoutine), 0);
+  EXPECT_EQ(framesOn, 9);
+  EXPECT_EQ(contrast, 1.0);
+  const auto downAndRight = [](int frame) {
+    if (frame == 3) offscreen::pressKey(Key::Down);
+    if (frame == 5) offscreen::pressKey(Key::Right);
+  };
+  EXPECT_EQ(offscreen::run(8, downAndRight, "", labRoutine), 0);
+  EXPECT_EQ(framesOn, 6);
+  EXPECT_EQ(contrast, 0.625) << "from 0.5, the console's second row";
+  std::vector<double> seen;
+  const auto right = [&seen](int frame) {
+    if (frame == 2) seen = {offscreen::variable("Frames on"), offscreen::variable("Contrast")};
+    if (frame == 3) offscreen::pressKey(Key::Right);
+  };
+  EXPECT_EQ(offscreen::run(6, right, "", labRoutine), 0);
+  EXPECT_EQ(seen, (std::vector<double>{6, 0.5}));
+  EXPECT_EQ(framesOn, 7) << "the console starts on its first row";
+  EXPECT_EQ(contrast, 0.5);
 }
 
 }  // namespace
