@@ -10,13 +10,11 @@
 #include "library/canvas/subject_display.h"
 #include "library/frame/application.h"
 #include "library/frame/missed_periods.h"
-#include "library/frame/session_record.h"
-#include "library/parameters/parameter_console.h"
-#include "library/parameters/starting_values.h"
 
 namespace Kestravon {
 
 Canvas* currentCanvas = nullptr;
+CanvasHooks canvasHooks;
 
 namespace {
 
@@ -205,7 +203,7 @@ void Canvas::set(int w, int h, int depth, double rate) {
 
   // Before the display is touched: a refused --set, or a display that is
   // not there, throws RefusedOption here (start-up returns status 2).
-  applyStartingValues(application.options.settings);
+  if (canvasHooks.opening != nullptr) canvasHooks.opening();
   SubjectDisplay::select();
   api = new APICanvasProperties();
   try {
@@ -216,9 +214,7 @@ void Canvas::set(int w, int h, int depth, double rate) {
     throw;
   }
   opened = true;
-  SessionRecord::displayNote(SubjectDisplay::headerLines(api->gammaRampEntries));
-  SessionRecord::canvasOpened(w, h, depth, rate);
-  recordStartingValues();
+  if (canvasHooks.opened != nullptr) canvasHooks.opened(*this);
 
   if (currentCanvas == nullptr) {
     currentCanvas = this;
@@ -285,10 +281,10 @@ void Canvas::clear(Color color) {
 
 void Canvas::flip() {
   if (infoOverlay) drawCanvasInfoOverlay(*this);
-  ParameterConsole::refresh();
+  if (canvasHooks.drawing != nullptr) canvasHooks.drawing();
   glFlush();
   api->swapBuffers();
-  SessionRecord::framePresented(intervalLimit, intervalOffset);
+  if (canvasHooks.presented != nullptr) canvasHooks.presented(*this);
   if (frameAccounting) {
     Clock now;
     lastInterval = (now - lastFlip).milliseconds();

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "library/canvas/canvas.h"
 #include "library/canvas/subject_display.h"
 #include "library/frame/application.h"
 #include "library/frame/clock.h"
@@ -18,6 +19,7 @@
 #include "library/frame/priority.h"
 #include "library/frame/session_record.h"
 #include "library/parameters/parameter_console.h"
+#include "library/parameters/starting_values.h"
 #include "library/parameters/variable_registry.h"
 
 namespace Kestravon {
@@ -27,10 +29,30 @@ void RoutineRunner::run() {
   routine();
 }
 
+namespace {
+
+// The canvas announces its moments; the layers above it act on them.
+void connectCanvas() {
+  canvasHooks.opening = [] { applyStartingValues(application.options.settings); };
+  canvasHooks.opened = [](const Canvas& canvas) {
+    SessionRecord::displayNote(SubjectDisplay::headerLines(canvas.api->gammaRampEntries));
+    SessionRecord::canvasOpened(static_cast<int>(canvas.width), static_cast<int>(canvas.height), canvas.colorDepth,
+                                canvas.refreshRate);
+    recordStartingValues();
+  };
+  canvasHooks.drawing = ParameterConsole::refresh;
+  canvasHooks.presented = [](const Canvas& canvas) {
+    SessionRecord::framePresented(canvas.intervalLimit, canvas.intervalOffset);
+  };
+}
+
+}  // namespace
+
 void initializeLibrary() {
   Clock::initialize();
   Keyboard::reset();
   VariableRegistry::clear();
+  connectCanvas();
 }
 
 std::intptr_t listenerWindowProc(platform::Window window, std::uint32_t message, std::uintptr_t wParam,

@@ -33,7 +33,9 @@ struct RoutineRunner {
   void run();
 };
 
-// Clock divisor, keyboard tables, empty variable registry.
+// Clock divisor, keyboard tables, empty variable registry; connects the
+// canvas's hooks (CanvasHooks) to the starting values, the parameter
+// console and the session record.
 void initializeLibrary();
 
 // The window procedure of the library's window class.
