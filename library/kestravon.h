@@ -6,6 +6,8 @@
 // is for a C program), and links Kestravon::sdl2 (Linux), Kestravon::win32
 // (Windows) or Kestravon::headless (offscreen, for tests). docs/api.md
 // lists every type and operation, and the rules of ownership and threads.
+// Start-up, the options and the session record belong to the entry
+// function: a routine never calls them, and they are not installed.
 #pragma once
 
 #include "canvas/canvas.h"
@@ -15,14 +17,10 @@
 #include "canvas/overlay.h"
 #include "canvas/shapes.h"
 #include "canvas/subject_display.h"
-#include "frame/application.h"
 #include "frame/clock.h"
-#include "frame/command_line.h"
 #include "frame/exception.h"
 #include "frame/keyboard.h"
 #include "frame/priority.h"
-#include "frame/session_record.h"
-#include "frame/startup.h"
 #include "parameters/parameter_console.h"
 #include "parameters/range.h"
 #include "parameters/starting_values.h"

@@ -5,6 +5,8 @@
 #include <limits>
 #include <vector>
 
+#include "library/frame/startup.h"
+
 namespace Kestravon {
 namespace offscreen {
 

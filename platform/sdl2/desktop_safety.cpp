@@ -174,7 +174,7 @@ void onSignal(int signalNumber, siginfo_t* info, void* context);
 // the program had done with SIGALRM: its own handler must see them, also
 // while it runs (SA_NODEFER).
 void takeTimer() {
-  struct sigaction action {};
+  struct sigaction action = {};
   action.sa_sigaction = onSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_SIGINFO | SA_RESTART | SA_NODEFER;
@@ -253,7 +253,7 @@ void finishPendingSignal() {
 // a handler that was there first (a sanitizer's), which then runs after
 // the restore. An ignored signal stays ignored (nohup, a background job).
 void installHandler(int signalNumber, bool fault) {
-  struct sigaction previous {};
+  struct sigaction previous = {};
   if (sigaction(signalNumber, nullptr, &previous) != 0) {
     return;
   }
@@ -263,7 +263,7 @@ void installHandler(int signalNumber, bool fault) {
     return;
   }
   previousActions[signalNumber] = previous;
-  struct sigaction action {};
+  struct sigaction action = {};
   action.sa_sigaction = onSignal;
   sigemptyset(&action.sa_mask);
   // A fault while restoring must reach the handler (which then ends the

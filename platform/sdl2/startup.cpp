@@ -8,6 +8,7 @@
 #endif
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -54,6 +55,13 @@ bool startVideo() {
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   // Real mode switches, which SDL undoes when its fullscreen window goes.
   SDL_SetHint(SDL_HINT_VIDEO_X11_XRANDR, "1");
+#ifdef __linux__
+  // The canvas needs X11 (Xwayland included). With no Wayland display
+  // named, SDL's Wayland probe would add a line of its own (about
+  // XDG_RUNTIME_DIR) to the program's "no display" failure. SDL_VIDEODRIVER
+  // in the environment still decides.
+  if (std::getenv("WAYLAND_DISPLAY") == nullptr) SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+#endif
   keepFreedMemoryMapped();
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
     return false;

@@ -83,6 +83,8 @@ stop_xvfb
 STATUS=$? BOX=0
 expect_status "no display" 15
 expect_notified "no display" "Failed to regist control message listner." "$work/stderr"
+[ "$(wc -l <"$work/stderr")" = 1 ] && pass "no display: that line alone on standard error" ||
+  fail "no display: more on standard error: $(cat "$work/stderr")"
 
 echo "$failures failed"
 [ "$failures" = 0 ]

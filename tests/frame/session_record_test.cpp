@@ -160,7 +160,7 @@ TEST_F(SessionRecordTest, StartingValuesChangesAndEveryFrameAreWritten) {
 }
 
 TEST_F(SessionRecordTest, AnExistingFileIsNeverOverwrittenAndNothingIsTouched) {
-  { std::ofstream(timing_) << "yesterday's session\n"; }
+  std::ofstream(timing_) << "yesterday's session\n";  // closed at the end of the statement
   ::testing::internal::CaptureStderr();
   const int status = driver::runStimulus(5, nullptr, ("--record " + record_ + " --timing " + timing_).c_str());
   const std::string error = ::testing::internal::GetCapturedStderr();
@@ -211,7 +211,13 @@ void runWithWritesFailing(const std::string& timing) {
   };
   const int status = driver::runStimulus(600, onFrame, ("--timing " + timing).c_str());
   std::fprintf(stderr, "routine returned %d after %d frames\n", status, framesAfter);
-  std::exit(finalStatus(status));  // as the entry function ends
+  // This runs in a fresh process that made its own folder in SetUp and
+  // never reaches TearDown: it takes file and folder away itself (the
+  // writes at exit still fail, on the open file).
+  const int ending = finalStatus(status);  // as the entry function ends
+  std::remove(timing.c_str());
+  rmdir(timing.substr(0, timing.rfind('/')).c_str());
+  std::exit(ending);
 }
 
 TEST_F(SessionRecordTest, AFailedWriteIsReportedAtOnceTheStimulusRunsOnAndTheStatusIs3) {

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 
+#include "library/frame/startup.h"
 #include "library/kestravon.h"
 #include "tests/support/allocation_counter.h"
 
