@@ -20,9 +20,9 @@
 #include <cstring>
 
 #include "bench/bench_support.h"
+#include "library/base/application.h"
 #include "library/canvas/canvas.h"
 #include "library/canvas/display_lists.h"
-#include "library/frame/application.h"
 #include "platform/platform.h"
 #include "stimulus/stimulus.h"
 #ifdef KESTRAVON_FLOOR_HEADLESS

@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "library/frame/startup.h"
+#include "library/shell/startup.h"
 
 namespace Kestravon {
 namespace offscreen {

@@ -4,12 +4,12 @@
 #include <cstdlib>
 #include <utility>
 
+#include "library/base/application.h"
+#include "library/base/missed_periods.h"
 #include "library/canvas/display_lists.h"
 #include "library/canvas/gl.h"
 #include "library/canvas/overlay.h"
 #include "library/canvas/subject_display.h"
-#include "library/frame/application.h"
-#include "library/frame/missed_periods.h"
 
 namespace Kestravon {
 

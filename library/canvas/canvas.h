@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "../../platform/platform.h"
-#include "../frame/clock.h"
+#include "../base/clock.h"
 #include "gamma_table.h"
 #include "shapes.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "library/frame/exception.h"
+#include "library/base/exception.h"
 #include "platform/platform.h"
 
 namespace Kestravon {

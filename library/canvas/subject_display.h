@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "../frame/command_line.h"
+#include "../base/command_line.h"
 #include "gamma_table.h"
 
 namespace Kestravon {

@@ -1,7 +1,6 @@
 #include "library/parameters/starting_values.h"
 
-#include "library/frame/exception.h"
-#include "library/frame/session_record.h"
+#include "library/base/exception.h"
 #include "library/parameters/variable_registry.h"
 
 namespace Kestravon {
@@ -9,7 +8,6 @@ namespace Kestravon {
 namespace {
 
 bool applied = false;
-bool recorded = false;
 
 [[noreturn]] void refuse(const std::string& setting, const std::string& why) {
   throw RefusedOption("--set \"" + setting + "\": " + why);
@@ -38,19 +36,6 @@ void applyStartingValues(const std::vector<std::string>& settings) {
   }
 }
 
-void recordStartingValues() {
-  if (recorded || !SessionRecord::active()) return;
-  recorded = true;
-  for (VariableMonitor_Holder* holder : VariableRegistry::holders()) {
-    char value[32];
-    holder->formatValue(value, sizeof value);
-    SessionRecord::startingValue(holder->labelText(), value);
-  }
-}
-
-void resetStartingValues() {
-  applied = false;
-  recorded = false;
-}
+void resetStartingValues() { applied = false; }
 
 }  // namespace Kestravon

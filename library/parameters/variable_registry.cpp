@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "library/canvas/canvas.h"
-#include "library/frame/session_record.h"
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/starting_values.h"
 
@@ -148,10 +147,10 @@ void VariableMonitor_Holder_Instance<T>::stepBy(T step, bool up) {
   if (!range.includes(static_cast<double>(next))) return;
   const bool changed = next != *variable;
   *variable = next;
-  if (changed && SessionRecord::active()) {
+  if (changed && VariableRegistry::valueChanged != nullptr) {
     char value[32];
     formatValue(value, sizeof value);
-    SessionRecord::valueChanged(label, value);
+    VariableRegistry::valueChanged(label, value);
   }
 }
 
@@ -190,6 +189,8 @@ template class VariableMonitor_Holder_Instance<int>;
 template class VariableMonitor_Holder_Instance<double>;
 
 // ---- registry --------------------------------------------------------------
+
+void (*VariableRegistry::valueChanged)(const std::string& label, const char* value) = nullptr;
 
 VariableRegistry::List& VariableRegistry::holders() {
   static List list;

@@ -9,7 +9,7 @@
 
 #include "library/canvas/display_lists.h"
 #include "library/canvas/gl.h"
-#include "library/frame/startup.h"
+#include "library/shell/startup.h"
 #include "stimulus/stimulus.h"
 #include "tests/support/canvas_fixture.h"
 #include "tests/support/image_check.h"

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "library/canvas/canvas.h"
-#include "library/frame/session_record.h"
-#include "library/frame/startup.h"
+#include "library/shell/session_record.h"
+#include "library/shell/startup.h"
 #include "tests/support/headless_fixture.h"
 
 namespace Kestravon {

@@ -1,7 +1,7 @@
 // The program's options and the session record, on the real stimulus
 // (headless): what the files hold, what is refused before the display is
 // touched, and what a failed write does to the exit status.
-#include "library/frame/session_record.h"
+#include "library/shell/session_record.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "library/frame/command_line.h"
-#include "library/frame/startup.h"
+#include "library/base/command_line.h"
+#include "library/shell/startup.h"
 #include "platform/headless/headless.h"
 #include "stimulus/stimulus.h"
 #include "tools/stimulus_driver.h"

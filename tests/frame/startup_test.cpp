@@ -1,4 +1,4 @@
-#include "library/frame/startup.h"
+#include "library/shell/startup.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,14 +8,14 @@
 #include <fstream>
 #include <string>
 
+#include "library/base/application.h"
+#include "library/base/clock.h"
+#include "library/base/exception.h"
+#include "library/base/keyboard.h"
 #include "library/canvas/canvas.h"
-#include "library/frame/application.h"
-#include "library/frame/clock.h"
-#include "library/frame/exception.h"
-#include "library/frame/keyboard.h"
-#include "library/frame/session_record.h"
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/variable_registry.h"
+#include "library/shell/session_record.h"
 #include "tests/support/headless_fixture.h"
 
 namespace Kestravon {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "library/base/keyboard.h"
 #include "library/canvas/canvas.h"
-#include "library/frame/keyboard.h"
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/range.h"
 #include "library/parameters/variable_registry.h"

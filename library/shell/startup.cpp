@@ -1,4 +1,4 @@
-#include "library/frame/startup.h"
+#include "library/shell/startup.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -10,17 +10,17 @@
 #include <cstdio>
 #include <string>
 
+#include "library/base/application.h"
+#include "library/base/clock.h"
+#include "library/base/exception.h"
+#include "library/base/keyboard.h"
+#include "library/base/priority.h"
 #include "library/canvas/canvas.h"
 #include "library/canvas/subject_display.h"
-#include "library/frame/application.h"
-#include "library/frame/clock.h"
-#include "library/frame/exception.h"
-#include "library/frame/keyboard.h"
-#include "library/frame/priority.h"
-#include "library/frame/session_record.h"
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/starting_values.h"
 #include "library/parameters/variable_registry.h"
+#include "library/shell/session_record.h"
 
 namespace Kestravon {
 
@@ -31,8 +31,22 @@ void RoutineRunner::run() {
 
 namespace {
 
-// The canvas announces its moments; the layers above it act on them.
-void connectCanvas() {
+// The record's frame-0 row of every registered variable, once per registry.
+bool startingValuesRecorded = false;
+
+void recordStartingValues() {
+  if (startingValuesRecorded || !SessionRecord::active()) return;
+  startingValuesRecorded = true;
+  for (VariableMonitor_Holder* holder : VariableRegistry::holders()) {
+    char value[32];
+    holder->formatValue(value, sizeof value);
+    SessionRecord::startingValue(holder->labelText(), value);
+  }
+}
+
+// The lower layers announce their moments; the higher ones act on them.
+void connectLayers() {
+  VariableRegistry::valueChanged = SessionRecord::valueChanged;
   canvasHooks.opening = [] { applyStartingValues(application.options.settings); };
   canvasHooks.opened = [](const Canvas& canvas) {
     SessionRecord::displayNote(SubjectDisplay::headerLines(canvas.api->gammaRampEntries));
@@ -52,7 +66,8 @@ void initializeLibrary() {
   Clock::initialize();
   Keyboard::reset();
   VariableRegistry::clear();
-  connectCanvas();
+  startingValuesRecorded = false;
+  connectLayers();
 }
 
 std::intptr_t listenerWindowProc(platform::Window window, std::uint32_t message, std::uintptr_t wParam,

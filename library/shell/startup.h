@@ -34,8 +34,8 @@ struct RoutineRunner {
 };
 
 // Clock divisor, keyboard tables, empty variable registry; connects the
-// canvas's hooks (CanvasHooks) to the starting values, the parameter
-// console and the session record.
+// canvas's hooks (CanvasHooks) and VariableRegistry::valueChanged to the
+// starting values, the parameter console and the session record.
 void initializeLibrary();
 
 // The window procedure of the library's window class.

@@ -1,7 +1,7 @@
 // The process entry: the platform's graphical entry function hands its
 // arguments to start-up, which runs the program's main routine, and ends
 // the process with the status start-up settles on.
-#include "library/frame/startup.h"
+#include "library/shell/startup.h"
 
 void stimulus_main();
 
@@ -17,7 +17,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR command
 #include <string>
 #include <vector>
 
-#include "library/frame/command_line.h"
+#include "library/base/command_line.h"
 
 int main(int argc, char** argv) {
   // SW_SHOWNORMAL: what a program started from a desktop receives.

@@ -1,8 +1,8 @@
-#include "library/frame/command_line.h"
+#include "library/base/command_line.h"
 
 #include <cstring>
 
-#include "library/frame/priority.h"
+#include "library/base/priority.h"
 
 namespace Kestravon {
 

@@ -1,4 +1,4 @@
-#include "library/frame/session_record.h"
+#include "library/shell/session_record.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,8 +19,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "library/frame/missed_periods.h"
-#include "library/frame/priority.h"
+#include "library/base/missed_periods.h"
+#include "library/base/priority.h"
 #include "platform/platform.h"
 
 namespace Kestravon {

@@ -17,7 +17,7 @@
 
 #include <string>
 
-#include "command_line.h"
+#include "../base/command_line.h"
 
 namespace Kestravon {
 
