@@ -1,6 +1,8 @@
 #include "library/shell/startup.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -96,6 +98,22 @@ void keepStandardDescriptorsOpen() {
 #endif
 }
 
+// A refused command line, on standard error (`more`: what follows the
+// line, the usage text say). A Windows program started from the desktop
+// has no standard error to read it on: it is shown in the notification
+// box there instead.
+int refuse(const std::string& text, const char* more = "") {
+  std::fprintf(stderr, "Kestravon: %s\n%s", text.c_str(), more);
+  std::fflush(stderr);
+#ifdef _WIN32
+  const std::intptr_t standardError = _get_osfhandle(2);
+  if (standardError == -1 || standardError == -2) {  // -2: no stream, as in a program with no console
+    platform::messageBox(("Kestravon: " + text).c_str(), kNotificationCaption);
+  }
+#endif
+  return kUsageExitStatus;
+}
+
 }  // namespace
 
 int finalStatus(int status) { return SessionRecord::rowsLost() ? kRecordWriteFailedExitStatus : status; }
@@ -105,14 +123,8 @@ int startUp(platform::Instance instance, platform::Instance previousInstance, co
   keepStandardDescriptorsOpen();
   // The options, and the files they name, before anything touches the display.
   std::string error;
-  if (!parseOptions(splitCommandLine(commandLine), application.options, error)) {
-    std::fprintf(stderr, "Kestravon: %s\n%s", error.c_str(), usageText());
-    return kUsageExitStatus;
-  }
-  if (!SubjectDisplay::configure(application.options, error)) {
-    std::fprintf(stderr, "Kestravon: %s\n", error.c_str());
-    return kUsageExitStatus;
-  }
+  if (!parseOptions(splitCommandLine(commandLine), application.options, error)) return refuse(error, usageText());
+  if (!SubjectDisplay::configure(application.options, error)) return refuse(error);
   if (application.options.help) {
     std::fputs(usageText(), stdout);
     return 0;
@@ -121,10 +133,7 @@ int startUp(platform::Instance instance, platform::Instance previousInstance, co
     std::printf("Kestravon %s\n", kKestravonVersion);
     return 0;
   }
-  if (!SessionRecord::open(application.options, error)) {
-    std::fprintf(stderr, "Kestravon: %s\n", error.c_str());
-    return kUsageExitStatus;
-  }
+  if (!SessionRecord::open(application.options, error)) return refuse(error);
   platform::setAbruptEndCallback(SessionRecord::endAbruptly);
   Keyboard::escapeExitStatus = [] { return finalStatus(kEscapeExitStatus); };
   try {
@@ -157,9 +166,7 @@ int startUp(platform::Instance instance, platform::Instance previousInstance, co
     runner.run();
   } catch (const RefusedOption& refused) {
     SessionRecord::abandon();  // so that the corrected command line can create them again
-    std::fprintf(stderr, "Kestravon: %s\n", refused.text().c_str());
-    std::fflush(stderr);
-    return kUsageExitStatus;
+    return refuse(refused.text());
   } catch (const char* text) {
     platform::messageBox(text, kNotificationCaption);
     return kFailureExitStatus;
