@@ -10,6 +10,10 @@
 //   variable registry (variable_registry.h),                  }
 //     the console's selection and the                         }
 //     starting-value flags                VariableRegistry::clear
+//   the hooks the lower layers announce   connected            }
+//     through (CanvasHooks, VariableRegistry::valueChanged)    }
+//   each variable's first value           kept for the process; a new run registering it again starts there
+//   the status Escape ends with           Keyboard::escapeExitStatus, set by startUp
 //   the console's switch                  RoutineRunner::run (mode 0 switches it on)
 //   currentCanvas, display-list tables    the first Canvas sets them; Canvas::release clears currentCanvas
 //   predefined colours                    constants, made before main
