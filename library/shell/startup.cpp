@@ -10,6 +10,7 @@
 #endif
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "library/base/application.h"
@@ -98,6 +99,23 @@ void keepStandardDescriptorsOpen() {
 #endif
 }
 
+// The program's name as it was started, without folder or ".exe".
+std::string programName() {
+  char* path = nullptr;
+#ifdef _WIN32
+  path = _pgmptr;
+#elif defined(__GLIBC__)
+  path = program_invocation_name;
+#endif
+  std::string name = path != nullptr ? path : "";
+  name = name.substr(name.find_last_of("/\\") + 1);  // npos + 1 is 0
+  const std::size_t length = name.size();
+  if (length > 4 && (name.compare(length - 4, 4, ".exe") == 0 || name.compare(length - 4, 4, ".EXE") == 0)) {
+    name.resize(length - 4);
+  }
+  return name.empty() ? std::string("stimulus") : name;
+}
+
 // A refused command line, on standard error (`more`: what follows the
 // line, the usage text say). A Windows program started from the desktop
 // has no standard error to read it on: it is shown in the notification
@@ -123,10 +141,11 @@ int startUp(platform::Instance instance, platform::Instance previousInstance, co
   keepStandardDescriptorsOpen();
   // The options, and the files they name, before anything touches the display.
   std::string error;
-  if (!parseOptions(splitCommandLine(commandLine), application.options, error)) return refuse(error, usageText());
+  if (!parseOptions(splitCommandLine(commandLine), application.options, error))
+    return refuse(error, usageText(programName()).c_str());
   if (!SubjectDisplay::configure(application.options, error)) return refuse(error);
   if (application.options.help) {
-    std::fputs(usageText(), stdout);
+    std::fputs(usageText(programName()).c_str(), stdout);
     return 0;
   }
   if (application.options.version) {

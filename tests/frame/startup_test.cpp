@@ -54,6 +54,17 @@ TEST_F(StartUpTest, RegistersListensInitialisesAndRunsTheRoutineWithTheConsoleOn
   EXPECT_TRUE(hl::state().messageBoxes.empty());
 }
 
+// The usage names the program as it was started (here the test binary),
+// not the library's own stimulus program.
+TEST_F(StartUpTest, AMistypedOptionIsRefusedWithTheProgramsOwnUsage) {
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(startUp(nullptr, nullptr, "--recrod x.csv", 1, countingRoutine), kUsageExitStatus);
+  const std::string error = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(error.rfind("Kestravon: unknown option \"--recrod\"\nusage: frame_test [--record FILE] ", 0), 0u) << error;
+  EXPECT_NE(error.find("\n                  [--version]\n"), std::string::npos) << "aligned under the first option";
+  EXPECT_EQ(routineRuns, 0);
+}
+
 void canvasRoutine() { Canvas canvas(1024, 768, 32, 60); }
 
 std::size_t logIndex(const std::string& call) {
