@@ -348,6 +348,14 @@ void writeFailuresInsteadOfSignal() {
 // Set once the abrupt end has run: it runs at most once.
 volatile std::sig_atomic_t endedAbruptly = 0;
 
+// The summary line, then each failed write again. Async-signal-safe.
+void reportSummary(const Session& s) {
+  const Line summary = summaryLine();
+  writeToStandardError(summary.data(), summary.size());
+  s.record.reportFailure();
+  s.timing.reportFailure();
+}
+
 }  // namespace
 
 bool SessionRecord::open(const SessionOptions& options, std::string& error) {
@@ -510,10 +518,7 @@ void SessionRecord::finish() {
   s.timing.flush();
   s.record.close();
   s.timing.close();
-  const Line summary = summaryLine();
-  writeToStandardError(summary.data(), summary.size());
-  s.record.reportFailure();
-  s.timing.reportFailure();
+  reportSummary(s);
 }
 
 bool SessionRecord::rowsLost() {
@@ -535,10 +540,7 @@ void SessionRecord::endAbruptly() {
   }
   if (!s.record.failed() && !s.timing.failed()) return;
   // Data was lost: that must not go unsaid because a signal ended the run.
-  const Line summary = summaryLine();
-  writeToStandardError(summary.data(), summary.size());
-  s.record.reportFailure();
-  s.timing.reportFailure();
+  reportSummary(s);
 }
 
 void SessionRecord::abandon() {
