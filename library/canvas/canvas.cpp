@@ -182,6 +182,36 @@ Canvas::Canvas(int width, int height, int colorDepth, double refreshRate)
 
 Canvas::~Canvas() { release(); }
 
+void setDrawingState(double width, double height) {
+  glMatrixMode(GL_PROJECTION);
+  glDrawBuffer(GL_BACK);
+  glReadBuffer(GL_BACK);
+  glLoadIdentity();
+  glOrtho(0, width, height, 0, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  glTranslated(0.375, 0.375, 0);
+  glPushMatrix();
+  glShadeModel(GL_FLAT);
+  glEnable(GL_ALPHA_TEST);
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_DITHER);
+  glDisable(GL_FOG);
+  glDisable(GL_LIGHTING);
+  glDisable(GL_LOGIC_OP);
+  glDisable(GL_STENCIL_TEST);
+  glDisable(GL_TEXTURE_1D);
+  glDisable(GL_TEXTURE_2D);
+  glPixelTransferi(GL_MAP_COLOR, 0);
+  glPixelTransferi(GL_RED_SCALE, 1);
+  glPixelTransferi(GL_RED_BIAS, 0);
+  glPixelTransferi(GL_ALPHA_SCALE, 1);
+  glPixelTransferi(GL_ALPHA_BIAS, 0);
+  glClearColor(0, 0, 0, 1);
+}
+
 void Canvas::set(int w, int h, int depth, double rate) {
   if (opened) throw AlreadyOpened;
 
@@ -221,33 +251,7 @@ void Canvas::set(int w, int h, int depth, double rate) {
     buildDisplayLists();
   }
 
-  glMatrixMode(GL_PROJECTION);
-  glDrawBuffer(GL_BACK);
-  glReadBuffer(GL_BACK);
-  glLoadIdentity();
-  glOrtho(0, width, height, 0, -1, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glTranslated(0.375, 0.375, 0);
-  glPushMatrix();
-  glShadeModel(GL_FLAT);
-  glEnable(GL_ALPHA_TEST);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_DITHER);
-  glDisable(GL_FOG);
-  glDisable(GL_LIGHTING);
-  glDisable(GL_LOGIC_OP);
-  glDisable(GL_STENCIL_TEST);
-  glDisable(GL_TEXTURE_1D);
-  glDisable(GL_TEXTURE_2D);
-  glPixelTransferi(GL_MAP_COLOR, 0);
-  glPixelTransferi(GL_RED_SCALE, 1);
-  glPixelTransferi(GL_RED_BIAS, 0);
-  glPixelTransferi(GL_ALPHA_SCALE, 1);
-  glPixelTransferi(GL_ALPHA_BIAS, 0);
-  glClearColor(0, 0, 0, 1);
+  setDrawingState(width, height);
 
   clear(Color::black);
   flip();

@@ -94,6 +94,11 @@ class Canvas {
 extern template void Canvas::drawNumber<int>(int, double, double, Color, bool);
 extern template void Canvas::drawNumber<double>(double, double, double, Color, bool);
 
+// The drawing state a canvas of width x height sets when it opens, in its
+// context: pixel coordinates with (0, 0) at the top left, blending on, and
+// all else that could change a pixel off. The benchmarks set it the same way.
+void setDrawingState(double width, double height);
+
 // The first canvas that opened; text and the parameter console draw through it.
 extern Canvas* currentCanvas;
 
