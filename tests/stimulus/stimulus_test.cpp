@@ -245,6 +245,22 @@ TEST_F(StimulusTest, RowCentresStayOnTheirHalfOpenPaths) {
       }
     }
   }
+  // The program's own frames put every bar where the model does, over a
+  // whole cycle (a flash on every frame), the wrap included.
+  const struct {
+    int w;
+    double ratio;
+  } paths[] = {{3, 1.0}, {6, 4.5}, {10, 6.0}};
+  for (const auto& path : paths) {
+    SCOPED_TRACE("bar width " + std::to_string(path.w) + ", path-length ratio " + std::to_string(path.ratio));
+    const testing::BarGeometry geometry(path.ratio, path.w, 1);
+    const int flashes = runAndCompare(geometry.cycle + 1, [&path](int, Variables& v) {
+      v.barWidth = path.w;
+      v.pathRatio = path.ratio;
+      v.soa = 1;
+    });
+    EXPECT_EQ(flashes, geometry.cycle + 1);
+  }
 }
 
 }  // namespace
