@@ -1,6 +1,6 @@
 // The real stimulus routine on the headless backend: every presented frame
 // is compared, pixel for pixel, with a frame drawn from the documented
-// geometry of the moving bars.
+// geometry of the moving bars; and its console's six rows.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -261,6 +261,83 @@ TEST_F(StimulusTest, RowCentresStayOnTheirHalfOpenPaths) {
     });
     EXPECT_EQ(flashes, geometry.cycle + 1);
   }
+}
+
+// The parameter console of the program: its six rows, driven by the arrow keys.
+
+constexpr std::uint32_t kWhite = 0xFFFFFF;
+
+// The console's corner of the canvas; the bars never reach it.
+constexpr int kCornerRight = 199;
+constexpr int kCornerBottom = 289;
+
+const char* const kLabels[6] = {"Path-length Ratio", "Bar Width",        "SOA",
+                                "Eccentricity",      "Motion Direction", "Green luminance"};
+
+std::vector<testing::ConsoleRow> stimulusRows() {
+  std::vector<testing::ConsoleRow> rows;
+  for (const char* label : kLabels) {
+    const double value = driver::variableValue(label);
+    const bool isInt = dynamic_cast<VariableMonitor_Holder_Instance<int>*>(driver::findHolder(label)) != nullptr;
+    rows.push_back({label, isInt ? testing::streamed(static_cast<int>(value)) : testing::streamed(value)});
+  }
+  return rows;
+}
+
+TEST(StimulusConsoleTest, SixRowsAndTheArrowKeysDriveThem) {
+  struct Step {
+    int frame;
+    int key;
+    bool shift;
+  };
+  // One key press per frame: the loop's Escape query takes the key-down,
+  // the console's Right query the key-up, and the push stays latched.
+  const Step script[] = {
+      {0, platform::kVkUp, false},     // Path-length Ratio -> Green luminance (wraps)
+      {1, platform::kVkLeft, false},   // green 1.0 -> 0.95
+      {2, platform::kVkDown, false},   // back to Path-length Ratio (wraps)
+      {3, platform::kVkRight, true},   // ratio 1.0 + Shift step 2 = 3.0
+      {4, platform::kVkRight, false},  // ratio 3.0 + 0.5 = 3.5
+      {5, platform::kVkDown, false},   // Bar Width
+      {6, platform::kVkLeft, false},   // 6 -> 5
+      {7, platform::kVkDown, false},   // SOA
+      {8, platform::kVkDown, false},   // Eccentricity
+      {9, platform::kVkRight, true},   // 80 + Shift step 10 = 90
+  };
+  const int selectedAfter[] = {0, 5, 5, 0, 0, 0, 1, 1, 2, 3, 3};
+  std::vector<std::string> failures;
+  const int status = driver::runStimulus(10, [&](int frame) {
+    const Image image = hl::frontImage();
+    Image expected = testing::blackScreen();
+    testing::paintConsoleRows(expected, stimulusRows(), selectedAfter[frame]);
+    const ::testing::AssertionResult same = testing::RegionsEqual(expected, image, 0, 0, kCornerRight, kCornerBottom);
+    if (!same) failures.push_back("frame " + std::to_string(frame) + ": " + same.message());
+    if (frame == 0) {
+      // Rows at y = 0, 50, ... 250: the labels' bottom rows on 30, 80, ... 280.
+      EXPECT_EQ(image.rgb(30, 29), kWhite);  // P, row 5 (C0)
+      for (int i = 1; i < 6; ++i) {
+        // The first glyph's row 5 (CC, F8, F8, DB, 7C) lights column 31.
+        EXPECT_EQ(image.rgb(31, 29 + 50 * i), testing::kHalfWhite) << "row " << i;
+        EXPECT_TRUE(testing::RegionIs(image, 0, 30 + 50 * i, 40, 30 + 50 * i, 0x000000)) << "row " << i;
+      }
+    }
+    if (frame == 10) {
+      EXPECT_EQ(driver::variableValue("Green luminance"), 1.0 - 0.05);
+      EXPECT_EQ(driver::variableValue("Path-length Ratio"), 3.5);
+      EXPECT_EQ(driver::variableValue("Bar Width"), 5);
+      EXPECT_EQ(driver::variableValue("SOA"), 2);
+      EXPECT_EQ(driver::variableValue("Eccentricity"), 90);
+      EXPECT_EQ(driver::variableValue("Motion Direction"), 1);
+    }
+    for (const Step& s : script) {
+      if (s.frame != frame) continue;
+      hl::setKeyDown(platform::kVkShift, s.shift);
+      hl::pushKeyDown(s.key);
+      hl::pushKeyUp(s.key);
+    }
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(failures.empty()) << ::testing::PrintToString(failures);
 }
 
 }  // namespace
