@@ -1,6 +1,8 @@
 // The real stimulus routine on the headless backend: every presented frame
 // is compared, pixel for pixel, with a frame drawn from the documented
 // geometry of the moving bars; and its console's six rows.
+#include "stimulus/stimulus.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,11 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "library/canvas/canvas.h"
+#include "library/shell/startup.h"
 #include "platform/headless/headless.h"
 #include "tests/support/bar_geometry.h"
+#include "tests/support/canvas_fixture.h"
 #include "tests/support/font_model.h"
 #include "tests/support/headless_fixture.h"
 #include "tests/support/image_check.h"
+#include "tests/support/opening_failures.h"
 #include "tools/stimulus_driver.h"
 
 namespace Kestravon {
@@ -338,6 +344,59 @@ TEST(StimulusConsoleTest, SixRowsAndTheArrowKeysDriveThem) {
   });
   EXPECT_EQ(status, 0);
   EXPECT_TRUE(failures.empty()) << ::testing::PrintToString(failures);
+}
+
+using ProgramFailureTest = testing::CanvasTest;
+
+// Position of the last log entry starting with `prefix`, or -1.
+int lastEntry(const std::vector<std::string>& log, const std::string& prefix) {
+  for (int i = static_cast<int>(log.size()) - 1; i >= 0; --i) {
+    if (log[static_cast<std::size_t>(i)].compare(0, prefix.size(), prefix) == 0) return i;
+  }
+  return -1;
+}
+
+// The whole program (start-up running the real stimulus) meets each failure:
+// the box shows its text, the status is 15, and the display mode and the
+// cursor were given back before the box appeared.
+TEST_F(ProgramFailureTest, EveryOpeningFailureOfTheProgramGivesTheDesktopBackBeforeItsBox) {
+  std::vector<testing::OpeningFailure> cases = testing::openingFailures();
+  const std::size_t canvasCases = cases.size();
+  // Start-up's own failures come before any canvas: nothing is touched.
+  cases.push_back({"no window class", [] { hl::faults().registerWindowClass = true; },
+                   "Failed to regist control message listner.", false});
+  cases.push_back({"no listener", [] { hl::faults().createMessageWindow = true; },
+                   "Failed to create control message listner.", false});
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const testing::OpeningFailure& c = cases[i];
+    SCOPED_TRACE(c.name);
+    hl::reset();
+    c.inject();
+    EXPECT_EQ(startUp(nullptr, nullptr, "", 1, stimulus_main), kFailureExitStatus);
+    const hl::State& s = hl::state();
+    ASSERT_EQ(s.messageBoxes.size(), 1u);
+    EXPECT_EQ(s.messageBoxes[0].text, c.text);
+    EXPECT_EQ(s.messageBoxes[0].caption, "Kestravon Notification");
+    EXPECT_EQ(s.swapCount, 0) << "no frame was shown";
+    expectDesktopRestored();
+    const int box = lastEntry(s.log, "messageBox");
+    const int hidden = lastEntry(s.log, "showCursor 0");
+    if (c.afterSwitch) {
+      const int restored = lastEntry(s.log, "restoreDisplayMode");
+      const int shown = lastEntry(s.log, "showCursor 1");
+      ASSERT_GE(hidden, 0);
+      EXPECT_LT(hidden, restored);
+      EXPECT_LT(restored, box);
+      EXPECT_LT(hidden, shown);
+      EXPECT_LT(shown, box);
+    } else {
+      EXPECT_EQ(hidden, -1) << "the cursor was never hidden";
+    }
+    if (i >= canvasCases) {
+      EXPECT_EQ(lastEntry(s.log, "changeDisplayMode"), -1);
+    }
+    EXPECT_EQ(currentCanvas, nullptr);
+  }
 }
 
 }  // namespace
