@@ -20,9 +20,9 @@
 #include <cstring>
 
 #include "bench/bench_support.h"
+#include "library/base/application.h"
 #include "library/canvas/canvas.h"
 #include "library/canvas/display_lists.h"
-#include "library/frame/application.h"
 #include "platform/platform.h"
 #include "stimulus/stimulus.h"
 #ifdef KESTRAVON_FLOOR_HEADLESS
@@ -59,27 +59,7 @@ bool openCanvas(APICanvasProperties& canvas) {
 
 // The canvas's drawing state, as the library sets it when the canvas opens.
 void setUpState() {
-  glMatrixMode(GL_PROJECTION);
-  glDrawBuffer(GL_BACK);
-  glReadBuffer(GL_BACK);
-  glLoadIdentity();
-  glOrtho(0, kDisplayWidth, kDisplayHeight, 0, -1, 1);
-  glMatrixMode(GL_MODELVIEW);
-  glLoadIdentity();
-  glTranslated(0.375, 0.375, 0);
-  glShadeModel(GL_FLAT);
-  glEnable(GL_ALPHA_TEST);
-  glEnable(GL_BLEND);
-  glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glDisable(GL_DEPTH_TEST);
-  glDisable(GL_DITHER);
-  glDisable(GL_FOG);
-  glDisable(GL_LIGHTING);
-  glDisable(GL_LOGIC_OP);
-  glDisable(GL_STENCIL_TEST);
-  glDisable(GL_TEXTURE_1D);
-  glDisable(GL_TEXTURE_2D);
-  glClearColor(0, 0, 0, 1);
+  setDrawingState(kDisplayWidth, kDisplayHeight);
   // Text goes through glCallLists on the font's lists.
   glListBase(fontLists[0]);
 }

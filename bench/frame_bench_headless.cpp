@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
-#include "library/frame/command_line.h"
+#include "library/base/command_line.h"
 #include "library/parameters/parameter_console.h"
 #include "platform/headless/headless.h"
 #include "stimulus/stimulus.h"

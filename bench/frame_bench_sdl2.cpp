@@ -11,8 +11,8 @@
 
 #include "bench/bench_support.h"
 #include "bench/sdl2_swap_hook.h"
-#include "library/frame/startup.h"
 #include "library/parameters/variable_registry.h"
+#include "library/shell/startup.h"
 #include "platform/platform.h"
 #include "stimulus/stimulus.h"
 

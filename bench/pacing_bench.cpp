@@ -15,7 +15,7 @@
 
 #include "bench/bench_support.h"
 #include "bench/sdl2_swap_hook.h"
-#include "library/frame/startup.h"
+#include "library/shell/startup.h"
 #include "platform/platform.h"
 #include "stimulus/stimulus.h"
 

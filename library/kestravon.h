@@ -10,6 +10,10 @@
 // function: a routine never calls them, and they are not installed.
 #pragma once
 
+#include "base/clock.h"
+#include "base/exception.h"
+#include "base/keyboard.h"
+#include "base/priority.h"
 #include "canvas/canvas.h"
 #include "canvas/display_lists.h"
 #include "canvas/gamma_table.h"
@@ -17,10 +21,6 @@
 #include "canvas/overlay.h"
 #include "canvas/shapes.h"
 #include "canvas/subject_display.h"
-#include "frame/clock.h"
-#include "frame/exception.h"
-#include "frame/keyboard.h"
-#include "frame/priority.h"
 #include "parameters/parameter_console.h"
 #include "parameters/range.h"
 #include "parameters/starting_values.h"

@@ -1,11 +1,11 @@
 #include "offscreen/offscreen.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <limits>
 #include <vector>
 
-#include "library/frame/startup.h"
+#include "library/shell/startup.h"
 
 namespace Kestravon {
 namespace offscreen {
@@ -62,8 +62,10 @@ double variable(const std::string& label) {
   VariableMonitor_Holder* holder = VariableRegistry::findLabelled(label);
   if (holder == nullptr) return std::numeric_limits<double>::quiet_NaN();
   char text[32];  // the shortest text that reads back exactly
-  holder->formatValue(text, sizeof text);
-  return std::strtod(text, nullptr);
+  const int length = holder->formatValue(text, sizeof text);
+  double value = std::numeric_limits<double>::quiet_NaN();
+  std::from_chars(text, text + length, value);  // as formatValue wrote it, whatever the C locale
+  return value;
 }
 
 void setFramePeriod(double milliseconds) { framePeriodMs = milliseconds; }

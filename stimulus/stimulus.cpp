@@ -3,8 +3,8 @@
 // their path, the upper row one way and the lower row the other.
 #include "stimulus/stimulus.h"
 
+#include "library/base/keyboard.h"
 #include "library/canvas/canvas.h"
-#include "library/frame/keyboard.h"
 #include "library/parameters/range.h"
 #include "library/parameters/variable_registry.h"
 

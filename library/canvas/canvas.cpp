@@ -4,19 +4,17 @@
 #include <cstdlib>
 #include <utility>
 
+#include "library/base/application.h"
+#include "library/base/missed_periods.h"
 #include "library/canvas/display_lists.h"
 #include "library/canvas/gl.h"
 #include "library/canvas/overlay.h"
 #include "library/canvas/subject_display.h"
-#include "library/frame/application.h"
-#include "library/frame/missed_periods.h"
-#include "library/frame/session_record.h"
-#include "library/parameters/parameter_console.h"
-#include "library/parameters/starting_values.h"
 
 namespace Kestravon {
 
 Canvas* currentCanvas = nullptr;
+CanvasHooks canvasHooks;
 
 namespace {
 
@@ -184,47 +182,7 @@ Canvas::Canvas(int width, int height, int colorDepth, double refreshRate)
 
 Canvas::~Canvas() { release(); }
 
-void Canvas::set(int w, int h, int depth, double rate) {
-  if (opened) throw AlreadyOpened;
-
-  opened = false;
-  lastInterval = 0;
-  intervalLimit = 0;
-  intervalOffset = 0.1;
-  flipCount = 0;
-  droppedFrames = 0;
-  lastFlip.update();
-  frameAccounting = false;
-  infoOverlay = false;
-
-  width = static_cast<double>(w);
-  height = static_cast<double>(h);
-  colorDepth = depth;
-  refreshRate = rate;
-  intervalLimit = 1000.0 / refreshRate + 1.0;
-
-  // Before the display is touched: a refused --set, or a display that is
-  // not there, ends the program here.
-  applyStartingValues(application.options.settings);
-  SubjectDisplay::select();
-  api = new APICanvasProperties();
-  try {
-    api->open(w, h, depth, rate);
-  } catch (...) {
-    delete api;
-    api = nullptr;
-    throw;
-  }
-  opened = true;
-  SessionRecord::displayNote(SubjectDisplay::headerLines(api->gammaRampEntries));
-  SessionRecord::canvasOpened(w, h, depth, rate);
-  recordStartingValues();
-
-  if (currentCanvas == nullptr) {
-    currentCanvas = this;
-    buildDisplayLists();
-  }
-
+void setDrawingState(double width, double height) {
   glMatrixMode(GL_PROJECTION);
   glDrawBuffer(GL_BACK);
   glReadBuffer(GL_BACK);
@@ -252,6 +210,48 @@ void Canvas::set(int w, int h, int depth, double rate) {
   glPixelTransferi(GL_ALPHA_SCALE, 1);
   glPixelTransferi(GL_ALPHA_BIAS, 0);
   glClearColor(0, 0, 0, 1);
+}
+
+void Canvas::set(int w, int h, int depth, double rate) {
+  if (opened) throw AlreadyOpened;
+
+  opened = false;
+  lastInterval = 0;
+  intervalLimit = 0;
+  intervalOffset = 0.1;
+  flipCount = 0;
+  droppedFrames = 0;
+  lastFlip.update();
+  frameAccounting = false;
+  infoOverlay = false;
+
+  width = static_cast<double>(w);
+  height = static_cast<double>(h);
+  colorDepth = depth;
+  refreshRate = rate;
+  intervalLimit = 1000.0 / refreshRate + 1.0;
+
+  // Before the display is touched: a refused --set, or a display that is
+  // not there, throws RefusedOption here (start-up returns status 2).
+  if (canvasHooks.opening != nullptr) canvasHooks.opening();
+  SubjectDisplay::select();
+  api = new APICanvasProperties();
+  try {
+    api->open(w, h, depth, rate);
+  } catch (...) {
+    delete api;
+    api = nullptr;
+    throw;
+  }
+  opened = true;
+  if (canvasHooks.opened != nullptr) canvasHooks.opened(*this);
+
+  if (currentCanvas == nullptr) {
+    currentCanvas = this;
+    buildDisplayLists();
+  }
+
+  setDrawingState(width, height);
 
   clear(Color::black);
   flip();
@@ -285,10 +285,10 @@ void Canvas::clear(Color color) {
 
 void Canvas::flip() {
   if (infoOverlay) drawCanvasInfoOverlay(*this);
-  ParameterConsole::refresh();
+  if (canvasHooks.drawing != nullptr) canvasHooks.drawing();
   glFlush();
   api->swapBuffers();
-  SessionRecord::framePresented(intervalLimit, intervalOffset);
+  if (canvasHooks.presented != nullptr) canvasHooks.presented(*this);
   if (frameAccounting) {
     Clock now;
     lastInterval = (now - lastFlip).milliseconds();

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "../../platform/platform.h"
-#include "../frame/clock.h"
+#include "../base/clock.h"
 #include "gamma_table.h"
 #include "shapes.h"
 
@@ -94,8 +94,30 @@ class Canvas {
 extern template void Canvas::drawNumber<int>(int, double, double, Color, bool);
 extern template void Canvas::drawNumber<double>(double, double, double, Color, bool);
 
+// The drawing state a canvas of width x height sets when it opens, in its
+// context: pixel coordinates with (0, 0) at the top left, blending on, and
+// all else that could change a pixel off. The benchmarks set it the same way.
+void setDrawingState(double width, double height);
+
 // The first canvas that opened; text and the parameter console draw through it.
 extern Canvas* currentCanvas;
+
+// What the layers above the canvas do at its moments. The canvas knows
+// nothing above it: start-up connects these (initializeLibrary) to the
+// starting values, the parameter console and the session record. Each may
+// be null; plain function pointers, so a flip allocates nothing.
+struct CanvasHooks {
+  // Canvas::set, before the display is touched (may throw, see
+  // RefusedOption: nothing is opened then).
+  void (*opening)() = nullptr;
+  // Canvas::set, once the display is open, before the two opening frames.
+  void (*opened)(const Canvas& canvas) = nullptr;
+  // Canvas::flip, after the information overlay and before glFlush.
+  void (*drawing)() = nullptr;
+  // Canvas::flip, after the swap and before the frame accounting.
+  void (*presented)(const Canvas& canvas) = nullptr;
+};
+extern CanvasHooks canvasHooks;
 
 // Draws on currentCanvas; a canvas must be open.
 void drawText(const std::string& text, double x, double y, Color color);

@@ -1,9 +1,9 @@
 #include "library/canvas/subject_display.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <string>
 
-#include "library/frame/session_record.h"
+#include "library/base/command_line.h"
+#include "library/base/exception.h"
 #include "platform/platform.h"
 
 namespace Kestravon {
@@ -62,11 +62,8 @@ void SubjectDisplay::select() {
       displays += "\n  " + std::to_string(i) + ": " + device.name + ", " + std::to_string(device.width) + "x" +
                   std::to_string(device.height);
     }
-    SessionRecord::abandon();  // so that the corrected command line can create them again
-    std::fprintf(stderr, "Kestravon: there is no display %d; the displays are:%s\n", s.screen,
-                 displays.empty() ? " (none)" : displays.c_str());
-    std::fflush(stderr);
-    std::exit(kUsageExitStatus);
+    throw RefusedOption("there is no display " + std::to_string(s.screen) +
+                        "; the displays are:" + (displays.empty() ? std::string(" (none)") : displays));
   }
   platform::selectDisplay(s.screen);
   s.selected = true;

@@ -17,8 +17,9 @@ struct SessionOptions;  // the program's options (start-up's, not installed)
 class SubjectDisplay {
  public:
   // Canvases opened from now on open on display `screen` (0 is the first).
-  // When the canvas opens and there is no such display, the program ends
-  // with status 2 before the display is touched, listing the displays.
+  // When the canvas opens and there is no such display, it refuses the
+  // option before the display is touched, listing the displays (start-up
+  // reports it and returns status 2).
   static void choose(int screen);
   // Canvases opened from now on load the inverse of `response` into their
   // display's look-up table once the mode is switched (see
@@ -31,8 +32,8 @@ class SubjectDisplay {
   // or --gamma-table file. Replaces whatever was set before.
   static bool configure(const SessionOptions& options, std::string& error);
 
-  // The canvas's part. select: before the display is touched (may end the
-  // program, see choose). response: null when nothing is to be loaded.
+  // The canvas's part. select: before the display is touched (throws
+  // RefusedOption for a display that is not there). response: null when nothing is to be loaded.
   // headerLines: what the record's headers say of the display, given the
   // entries of the table that was loaded.
   static void select();

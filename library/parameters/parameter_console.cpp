@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "library/frame/keyboard.h"
+#include "library/base/keyboard.h"
 
 namespace Kestravon {
 

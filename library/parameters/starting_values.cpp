@@ -1,10 +1,6 @@
 #include "library/parameters/starting_values.h"
 
-#include <cstdio>
-#include <cstdlib>
-
-#include "library/frame/command_line.h"
-#include "library/frame/session_record.h"
+#include "library/base/exception.h"
 #include "library/parameters/variable_registry.h"
 
 namespace Kestravon {
@@ -12,13 +8,9 @@ namespace Kestravon {
 namespace {
 
 bool applied = false;
-bool recorded = false;
 
 [[noreturn]] void refuse(const std::string& setting, const std::string& why) {
-  SessionRecord::abandon();  // so that the corrected command line can create them again
-  std::fprintf(stderr, "Kestravon: --set \"%s\": %s\n", setting.c_str(), why.c_str());
-  std::fflush(stderr);
-  std::exit(kUsageExitStatus);
+  throw RefusedOption("--set \"" + setting + "\": " + why);
 }
 
 }  // namespace
@@ -44,19 +36,6 @@ void applyStartingValues(const std::vector<std::string>& settings) {
   }
 }
 
-void recordStartingValues() {
-  if (recorded || !SessionRecord::active()) return;
-  recorded = true;
-  for (VariableMonitor_Holder* holder : VariableRegistry::holders()) {
-    char value[32];
-    holder->formatValue(value, sizeof value);
-    SessionRecord::startingValue(holder->labelText(), value);
-  }
-}
-
-void resetStartingValues() {
-  applied = false;
-  recorded = false;
-}
+void resetStartingValues() { applied = false; }
 
 }  // namespace Kestravon

@@ -1,7 +1,6 @@
-// Starting values given on the command line (--set "Label=value"), and the
-// session record's row of every variable's starting value. Both run when
-// the canvas opens: the routine has registered its variables by then, and
-// the display mode has not changed yet.
+// Starting values given on the command line (--set "Label=value"), applied
+// when the canvas opens: the routine has registered its variables by then,
+// and the display mode has not changed yet.
 #pragma once
 
 #include <string>
@@ -11,14 +10,11 @@ namespace Kestravon {
 
 // Sets each labelled variable, once per registry. A label no variable has,
 // or a value that is no number of the variable's type or lies outside its
-// range, is written to standard error (naming the label and the range, or
-// the labels there are) and ends the process with status 2.
+// range, throws RefusedOption (naming the label and the range, or the
+// labels there are); start-up reports it and returns status 2.
 void applyStartingValues(const std::vector<std::string>& settings);
 
-// The record's frame-0 row of every registered variable, once per registry.
-void recordStartingValues();
-
-// A fresh registry: both may run again.
+// A fresh registry: they may be applied again.
 void resetStartingValues();
 
 }  // namespace Kestravon

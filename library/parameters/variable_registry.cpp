@@ -1,5 +1,6 @@
 #include "library/parameters/variable_registry.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -8,7 +9,6 @@
 #include <vector>
 
 #include "library/canvas/canvas.h"
-#include "library/frame/session_record.h"
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/starting_values.h"
 
@@ -102,7 +102,7 @@ std::string describeRange(const Range& range, const std::string& label) {
 
 template <typename T>
 VariableMonitor_Holder_Instance<T>::VariableMonitor_Holder_Instance(T* v)
-    : variable(v), shiftStep(0), plainStep(0), range(), label("Untitled") {}
+    : variable(v), shiftStep(0), plainStep(0), range(), label("Untitled"), firstValue(*v) {}
 
 template <typename T>
 void* VariableMonitor_Holder_Instance<T>::identifier() {
@@ -147,10 +147,10 @@ void VariableMonitor_Holder_Instance<T>::stepBy(T step, bool up) {
   if (!range.includes(static_cast<double>(next))) return;
   const bool changed = next != *variable;
   *variable = next;
-  if (changed && SessionRecord::active()) {
+  if (changed && VariableRegistry::valueChanged != nullptr) {
     char value[32];
     formatValue(value, sizeof value);
-    SessionRecord::valueChanged(label, value);
+    VariableRegistry::valueChanged(label, value);
   }
 }
 
@@ -189,6 +189,8 @@ template class VariableMonitor_Holder_Instance<int>;
 template class VariableMonitor_Holder_Instance<double>;
 
 // ---- registry --------------------------------------------------------------
+
+void (*VariableRegistry::valueChanged)(const std::string& label, const char* value) = nullptr;
 
 VariableRegistry::List& VariableRegistry::holders() {
   static List list;
@@ -246,8 +248,44 @@ void VariableRegistry::clear() {
 
 // ---- registration ----------------------------------------------------------
 
+namespace {
+
+// Holders live until the process ends, whether or not the registry still
+// lists them; this keeps them owned (and reachable) for that whole time.
+std::vector<VariableMonitor_Holder*>& everyHolder() {
+  static auto* all = new std::vector<VariableMonitor_Holder*>();
+  return *all;
+}
+
+template <typename T>
+bool takeFirstValue(VariableMonitor_Holder* now, VariableMonitor_Holder* earlier) {
+  auto* n = dynamic_cast<VariableMonitor_Holder_Instance<T>*>(now);
+  auto* e = dynamic_cast<VariableMonitor_Holder_Instance<T>*>(earlier);
+  if (n == nullptr || e == nullptr) return false;
+  n->firstValue = e->firstValue;
+  *n->variable = e->firstValue;
+  return true;
+}
+
+// The variable's value back to the one it had when first registered, if
+// an earlier run registered it (same address, type and label).
+void startAfresh(VariableMonitor_Holder* holder) {
+  const VariableRegistry::List& listed = VariableRegistry::holders();
+  for (VariableMonitor_Holder* earlier : everyHolder()) {
+    if (earlier == holder) return;  // none before it
+    if (earlier->identifier() != holder->identifier() || earlier->labelText() != holder->labelText()) continue;
+    if (std::find(listed.begin(), listed.end(), earlier) != listed.end()) continue;  // this run's own
+    if (takeFirstValue<int>(holder, earlier) || takeFirstValue<double>(holder, earlier)) return;
+  }
+}
+
+}  // namespace
+
 VariableBinding& VariableBinding::label(const char* text) {
-  if (identifier != nullptr) VariableRegistry::setLabel(identifier, std::string(text));
+  if (identifier == nullptr) return *this;
+  VariableRegistry::setLabel(identifier, std::string(text));
+  VariableMonitor_Holder* holder = VariableRegistry::find(identifier);
+  startAfresh(holder);
   return *this;
 }
 
@@ -270,13 +308,6 @@ VariableBinding& VariableBinding::step(double value) {
 VariableBinding& VariableBinding::step(int value) { return step(static_cast<double>(value)); }
 
 namespace {
-
-// Holders live until the process ends, whether or not the registry still
-// lists them; this keeps them owned (and reachable) for that whole time.
-std::vector<VariableMonitor_Holder*>& everyHolder() {
-  static auto* all = new std::vector<VariableMonitor_Holder*>();
-  return *all;
-}
 
 template <typename T>
 VariableBinding addHolder(T& variable) {

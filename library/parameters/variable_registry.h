@@ -53,6 +53,8 @@ class VariableMonitor_Holder_Instance : public VariableMonitor_Holder {
   T plainStep;
   Range range;
   std::string label;
+  // The value the variable had when it was first registered in the process.
+  T firstValue;
 
  private:
   void stepBy(T step, bool up);
@@ -78,11 +80,20 @@ class VariableRegistry {
   static void clear();
 
   static List& holders();
+
+  // Told of every change a step (the console's, or increment/decrement)
+  // makes, with the new value as formatValue writes it; null: nobody
+  // listens. Start-up connects the session record.
+  static void (*valueChanged)(const std::string& label, const char* value);
 };
 
 // What registration returns: chain label, range and the two steps on it.
 class VariableBinding {
  public:
+  // Also starts each run afresh: a variable registered again under the
+  // same label, at the same address, after the registry was cleared (a new
+  // run in the same process) is set back to the value it had when it was
+  // first registered, whatever an earlier run's --set or console left.
   VariableBinding& label(const char* text);
   VariableBinding& range(Range& r);
   // The first step given is the Shift step, every later one the plain step.

@@ -45,6 +45,15 @@ double nextSwapTime(PacingSchedule& schedule, double now, bool driverSyncs) {
   return now;
 }
 
+void waitUntil(double target, double spinCounts, double (*counter)(), void (*sleep)(double counts)) {
+  const double wakeAt = target - spinCounts;
+  for (;;) {
+    const double now = counter();
+    if (now >= target) return;
+    if (now < wakeAt) sleep(wakeAt - now);
+  }
+}
+
 bool swapsWait(double meanInterval, double periodCounts) {
   return periodCounts <= 0.0 || meanInterval >= periodCounts / 2.0;
 }

@@ -4,7 +4,7 @@
 // requested refresh period; and the check that tells whether swaps wait
 // for the display at all. Pure logic on counter values, with no window
 // system and no clock of its own, so that it is tested without a display;
-// each backend (sdl2, win32) reads its counter and waits.
+// each backend (sdl2, win32) hands in its counter and its sleep.
 #pragma once
 
 namespace Kestravon {
@@ -26,6 +26,11 @@ double pacingPeriod(int requestedHz, int modeHz, double countsPerSecond, bool sw
 // the schedule on. `driverSyncs` tells whether the swap itself waits for
 // the retrace (then a swap close to its deadline is taken as on time).
 double nextSwapTime(PacingSchedule& schedule, double now, bool driverSyncs);
+
+// Waits until `counter()` reaches `target`: sleeps (`sleep`, for about that
+// many counter units) until `spinCounts` before it, since a sleep may end
+// late by up to a scheduler tick, then watches the counter for the rest.
+void waitUntil(double target, double spinCounts, double (*counter)(), void (*sleep)(double counts));
 
 // A driver that accepts a swap interval of 1 may still not wait (vertical
 // sync forced off in its settings, a virtual display): when the canvas is

@@ -27,19 +27,17 @@ namespace {
 constexpr double kSpinSeconds = 0.0015;
 constexpr double kRealtimeSpinSeconds = 0.0002;
 
+double counterNow() { return static_cast<double>(SDL_GetPerformanceCounter()); }
+
+void sleepCounts(double counts) {
+  const double frequency = static_cast<double>(SDL_GetPerformanceFrequency());
+  std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>(counts / frequency * 1e6)));
+}
+
 void waitUntil(double target) {
   const double frequency = static_cast<double>(SDL_GetPerformanceFrequency());
   const double spin = backend().priority == Priority::Realtime ? kRealtimeSpinSeconds : kSpinSeconds;
-  const double wakeAt = target - spin * frequency;
-  for (;;) {
-    const double now = static_cast<double>(SDL_GetPerformanceCounter());
-    if (now >= target) {
-      return;
-    }
-    if (now < wakeAt) {
-      std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>((wakeAt - now) / frequency * 1e6)));
-    }
-  }
+  pacing::waitUntil(target, spin * frequency, counterNow, sleepCounts);
 }
 
 void paceSwap() {

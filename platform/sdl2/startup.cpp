@@ -28,7 +28,8 @@ Backend state;
 // and taken again, so frames spend their time faulting in fresh pages
 // (measured under Xvfb: half a million faults a thousand frames, and the
 // frame rate halved). Kept in the heap instead, they are reused at no cost;
-// the process holds on to its peak heap, a few tens of megabytes.
+// the process holds on to its peak heap, a few tens of megabytes. These
+// settings hold for the whole host process: docs/api.md says so.
 void keepFreedMemoryMapped() {
 #ifdef __GLIBC__
   mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);  // the largest glibc allows (64-bit)

@@ -136,11 +136,8 @@ void paceSwap() {
   const double frequency = counterFrequency();
   const double target = pacing::nextSwapTime(swaps.schedule, counterNow(), false);
   const double spin = 0.002 * frequency;  // a Sleep may end up to a tick late
-  for (;;) {
-    const double now = counterNow();
-    if (now >= target) return;
-    if (now < target - spin) Sleep(static_cast<DWORD>((target - spin - now) * 1000.0 / frequency));
-  }
+  pacing::waitUntil(target, spin, counterNow,
+                    [](double counts) { Sleep(static_cast<DWORD>(counts * 1000.0 / counterFrequency())); });
 }
 
 bool isDoubleBuffered(HDC dc, int format) {

@@ -3,16 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "library/canvas/display_lists.h"
 #include "library/canvas/gl.h"
-#include "library/frame/startup.h"
-#include "stimulus/stimulus.h"
 #include "tests/support/canvas_fixture.h"
 #include "tests/support/image_check.h"
+#include "tests/support/opening_failures.h"
 
 namespace Kestravon {
 namespace {
@@ -81,32 +79,8 @@ TEST_F(CanvasTest, WindowFollowsTheScreenProjectionFollowsTheRequest) {
   EXPECT_EQ(depth, 2);
 }
 
-struct FailureCase {
-  const char* name;
-  std::function<void()> inject;
-  const char* text;
-  bool afterSwitch;  // the mode was switched and the cursor hidden before the failure
-};
-
-// Every point of the opening sequence that can fail, in its order.
-std::vector<FailureCase> openingFailures() {
-  return {
-      {"mode refused", [] { hl::faults().displayChangeResult = platform::kDispChangeFailed; },
-       "API Error (Failed to switch display mode)", false},
-      {"mode needs restart", [] { hl::faults().displayChangeResult = platform::kDispChangeRestart; },
-       "API Error (Failed to switch display mode)", false},
-      {"bad mode", [] { hl::faults().displayChangeResult = platform::kDispChangeBadMode; },
-       "API Error (Failed to switch display mode)", false},
-      {"no window", [] { hl::faults().createCanvasWindow = true; }, "Failed to create the canvas.", true},
-      {"no format", [] { hl::faults().choosePixelFormat = true; }, "API Error (Failed to set pixel format).", true},
-      {"format refused", [] { hl::faults().setPixelFormat = true; }, "API Error (Failed to set pixel format).", true},
-      {"no context", [] { hl::faults().createGLContext = true; }, "API Error (Failed to set OpenGL context).", true},
-      {"not current", [] { hl::faults().makeCurrent = true; }, "API Error (Failed to set OpenGL context).", true},
-  };
-}
-
 TEST_F(CanvasTest, EveryOpeningFailureGivesItsTextAndRestoresTheDesktop) {
-  for (const FailureCase& c : openingFailures()) {
+  for (const testing::OpeningFailure& c : testing::openingFailures()) {
     SCOPED_TRACE(c.name);
     hl::faults() = hl::Faults();
     c.inject();
@@ -119,57 +93,6 @@ TEST_F(CanvasTest, EveryOpeningFailureGivesItsTextAndRestoresTheDesktop) {
     }
     EXPECT_EQ(thrown, c.text);
     expectDesktopRestored();
-    EXPECT_EQ(currentCanvas, nullptr);
-  }
-}
-
-// Position of the last log entry starting with `prefix`, or -1.
-int lastEntry(const std::vector<std::string>& log, const std::string& prefix) {
-  for (int i = static_cast<int>(log.size()) - 1; i >= 0; --i) {
-    if (log[static_cast<std::size_t>(i)].compare(0, prefix.size(), prefix) == 0) return i;
-  }
-  return -1;
-}
-
-// The whole program (start-up running the real stimulus) meets each failure:
-// the box shows its text, the status is 15, and the display mode and the
-// cursor were given back before the box appeared.
-TEST_F(CanvasTest, EveryOpeningFailureOfTheProgramGivesTheDesktopBackBeforeItsBox) {
-  std::vector<FailureCase> cases = openingFailures();
-  const std::size_t canvasCases = cases.size();
-  // Start-up's own failures come before any canvas: nothing is touched.
-  cases.push_back({"no window class", [] { hl::faults().registerWindowClass = true; },
-                   "Failed to regist control message listner.", false});
-  cases.push_back({"no listener", [] { hl::faults().createMessageWindow = true; },
-                   "Failed to create control message listner.", false});
-  for (std::size_t i = 0; i < cases.size(); ++i) {
-    const FailureCase& c = cases[i];
-    SCOPED_TRACE(c.name);
-    hl::reset();
-    c.inject();
-    EXPECT_EQ(startUp(nullptr, nullptr, "", 1, stimulus_main), kFailureExitStatus);
-    const hl::State& s = hl::state();
-    ASSERT_EQ(s.messageBoxes.size(), 1u);
-    EXPECT_EQ(s.messageBoxes[0].text, c.text);
-    EXPECT_EQ(s.messageBoxes[0].caption, "Kestravon Notification");
-    EXPECT_EQ(s.swapCount, 0) << "no frame was shown";
-    expectDesktopRestored();
-    const int box = lastEntry(s.log, "messageBox");
-    const int hidden = lastEntry(s.log, "showCursor 0");
-    if (c.afterSwitch) {
-      const int restored = lastEntry(s.log, "restoreDisplayMode");
-      const int shown = lastEntry(s.log, "showCursor 1");
-      ASSERT_GE(hidden, 0);
-      EXPECT_LT(hidden, restored);
-      EXPECT_LT(restored, box);
-      EXPECT_LT(hidden, shown);
-      EXPECT_LT(shown, box);
-    } else {
-      EXPECT_EQ(hidden, -1) << "the cursor was never hidden";
-    }
-    if (i >= canvasCases) {
-      EXPECT_EQ(lastEntry(s.log, "changeDisplayMode"), -1);
-    }
     EXPECT_EQ(currentCanvas, nullptr);
   }
 }

@@ -10,14 +10,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "library/canvas/canvas.h"
-#include "library/frame/session_record.h"
-#include "library/frame/startup.h"
+#include "library/shell/session_record.h"
+#include "library/shell/startup.h"
 #include "tests/support/headless_fixture.h"
 
 namespace Kestravon {
@@ -280,7 +281,8 @@ TEST_F(SubjectDisplayTest, TheChosenDisplayIsSelectedBeforeTheSwitchAndAMissingO
   hl::addDisplay("SIDE", 1920, 1080);
   // A fresh process: this one has GL threads that may hold locks.
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(run("--screen 2 --timing " + folder_ + "/timing.csv"), ::testing::ExitedWithCode(kUsageExitStatus),
+  EXPECT_EXIT(std::exit(run("--screen 2 --timing " + folder_ + "/timing.csv")),
+              ::testing::ExitedWithCode(kUsageExitStatus),
               "there is no display 2; the displays are:\n  0: HEADLESS0, 1280x1024\n  1: SIDE, 1920x1080\n");
   EXPECT_FALSE(std::ifstream(folder_ + "/timing.csv").good()) << "the refused run leaves no file behind";
   // With no choice, nothing is asked about displays at all.

@@ -28,8 +28,8 @@
 #include <string>
 #include <vector>
 
-#include "library/frame/command_line.h"
-#include "library/frame/startup.h"
+#include "library/base/command_line.h"
+#include "library/shell/startup.h"
 #include "stimulus/stimulus.h"
 
 namespace {

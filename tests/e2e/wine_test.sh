@@ -2,7 +2,8 @@
 # The Windows build under Wine: its unit tests pass; the program shows the
 # stimulus and the console exactly as the native one does, answers the
 # arrow keys and ends with 128 on Escape; --record nul.csv (a device) is
-# refused with status 2; on a 1280x1024 display the mode
+# refused with status 2, and a refusal with no standard error is shown in
+# the notification box; on a 1280x1024 display the mode
 # change fails, the notification box shows, Return closes it, status 15.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -53,6 +54,15 @@ awk -v m="$mean" 'BEGIN { exit !(m > 15.83 && m < 17.50) }' && pass "paced: mean
 "$wine" "$build/stimulus/stimulus.exe" --record nul.csv 2>"$work/stderr"
 STATUS=$?
 expect_status "--record nul.csv" 2
+
+# Started as from the desktop, with no standard handles (start /unix gives
+# none): a refused option is shown in the notification box instead of
+# going unsaid.
+"$wine" start /wait /unix "$build/stimulus/stimulus.exe" --recrod x.csv &
+dismiss_notification $!
+expect_status "no standard error, --recrod" 2
+[ "$BOX" = 1 ] && pass "no standard error: the refusal shown in the notification box" ||
+  fail "no standard error: the refusal went unsaid"
 "$wineserver" -k 2>/dev/null
 stop_xvfb
 

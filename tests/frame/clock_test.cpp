@@ -1,12 +1,12 @@
-#include "library/frame/clock.h"
+#include "library/base/clock.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <limits>
 
-#include "library/frame/exception.h"
-#include "library/frame/missed_periods.h"
+#include "library/base/exception.h"
+#include "library/base/missed_periods.h"
 #include "tests/support/headless_fixture.h"
 
 namespace Kestravon {

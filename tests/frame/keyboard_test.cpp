@@ -1,4 +1,4 @@
-#include "library/frame/keyboard.h"
+#include "library/base/keyboard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "library/frame/startup.h"
+#include "library/shell/startup.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,14 +8,14 @@
 #include <fstream>
 #include <string>
 
+#include "library/base/application.h"
+#include "library/base/clock.h"
+#include "library/base/exception.h"
+#include "library/base/keyboard.h"
 #include "library/canvas/canvas.h"
-#include "library/frame/application.h"
-#include "library/frame/clock.h"
-#include "library/frame/exception.h"
-#include "library/frame/keyboard.h"
-#include "library/frame/session_record.h"
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/variable_registry.h"
+#include "library/shell/session_record.h"
 #include "tests/support/headless_fixture.h"
 
 namespace Kestravon {
@@ -52,6 +52,17 @@ TEST_F(StartUpTest, RegistersListensInitialisesAndRunsTheRoutineWithTheConsoleOn
   EXPECT_NE(application.listenerWindow, nullptr);
   EXPECT_EQ(Clock::countsPerMillisecond, 10'000);
   EXPECT_TRUE(hl::state().messageBoxes.empty());
+}
+
+// The usage names the program as it was started (here the test binary),
+// not the library's own stimulus program.
+TEST_F(StartUpTest, AMistypedOptionIsRefusedWithTheProgramsOwnUsage) {
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(startUp(nullptr, nullptr, "--recrod x.csv", 1, countingRoutine), kUsageExitStatus);
+  const std::string error = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(error.rfind("Kestravon: unknown option \"--recrod\"\nusage: frame_test [--record FILE] ", 0), 0u) << error;
+  EXPECT_NE(error.find("\n                  [--version]\n"), std::string::npos) << "aligned under the first option";
+  EXPECT_EQ(routineRuns, 0);
 }
 
 void canvasRoutine() { Canvas canvas(1024, 768, 32, 60); }

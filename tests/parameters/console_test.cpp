@@ -1,5 +1,5 @@
 // The parameter console on the headless backend: scripted arrow and Shift
-// keys, the rows it draws on every flip, and the real stimulus's six rows.
+// keys, the rows it draws on every flip, and a fresh start on every run.
 //
 // Every key query takes at most one message first; a flip with the console
 // on asks Right, [Shift], Left, [Shift], Up and Down in that order.
@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "library/base/keyboard.h"
 #include "library/canvas/canvas.h"
-#include "library/frame/keyboard.h"
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/range.h"
 #include "library/parameters/variable_registry.h"
+#include "offscreen/offscreen.h"
 #include "platform/platform.h"
 #include "tests/support/canvas_fixture.h"
 #include "tests/support/font_model.h"
 #include "tests/support/image_check.h"
-#include "tools/stimulus_driver.h"
 
 namespace Kestravon {
 namespace {
@@ -27,22 +27,6 @@ namespace hl = platform::headless;
 using testing::Image;
 
 constexpr std::uint32_t kWhite = 0xFFFFFF;
-
-struct Row {
-  std::string label;
-  std::string value;
-};
-
-// Row i: its label from (30, 30 + 50 i), its value ending at x = 190 on the
-// same line; the selected row opaque white, the others half-transparent.
-void paintRows(Image& image, const std::vector<Row>& rows, int selected) {
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const int y = 30 + 50 * static_cast<int>(i);
-    const std::uint32_t colour = static_cast<int>(i) == selected ? kWhite : testing::kHalfWhite;
-    testing::paintText(image, rows[i].label, 30, y, colour);
-    testing::paintCellsRight(image, rows[i].value, 190, y, colour);
-  }
-}
 
 class ConsoleTest : public testing::CanvasTest {
  protected:
@@ -84,9 +68,9 @@ class ConsoleTest : public testing::CanvasTest {
 
   Image threeRows(int selected) const {
     Image image = testing::blackScreen();
-    paintRows(image,
-              {{"Bar", testing::streamed(bar)}, {"Road", testing::streamed(road)}, {"Sea", testing::streamed(sea)}},
-              selected);
+    testing::paintConsoleRows(
+        image, {{"Bar", testing::streamed(bar)}, {"Road", testing::streamed(road)}, {"Sea", testing::streamed(sea)}},
+        selected);
     return image;
   }
 
@@ -130,7 +114,7 @@ TEST_F(ConsoleTest, OneRowIsBothFirstAndLast) {
   VariableRegistrar::add(bar).label("Bar").range(r).step(10).step(20);
   open();
   Image expected = testing::blackScreen();
-  paintRows(expected, {{"Bar", "80"}}, 0);
+  testing::paintConsoleRows(expected, {{"Bar", "80"}}, 0);
   EXPECT_TRUE(testing::ImagesEqual(expected, press(platform::kVkUp)));
   EXPECT_TRUE(testing::ImagesEqual(expected, press(platform::kVkDown)));
 }
@@ -273,79 +257,42 @@ TEST_F(ConsoleTest, EmptyRegistryDrawsNothingAndIgnoresTheKeys) {
   EXPECT_TRUE(testing::ImagesEqual(threeRows(0), flip()));
 }
 
-// ---- the stimulus's own rows ----------------------------------------------
+// A routine as a lab writes one: its variables outlive every run.
+int framesOn = 6;
+double contrast = 0.5;
 
-// The console's corner of the canvas; the bars never reach it.
-constexpr int kCornerRight = 199;
-constexpr int kCornerBottom = 289;
-
-const char* const kLabels[6] = {"Path-length Ratio", "Bar Width",        "SOA",
-                                "Eccentricity",      "Motion Direction", "Green luminance"};
-
-std::vector<Row> stimulusRows() {
-  std::vector<Row> rows;
-  for (const char* label : kLabels) {
-    const double value = driver::variableValue(label);
-    const bool isInt = dynamic_cast<VariableMonitor_Holder_Instance<int>*>(driver::findHolder(label)) != nullptr;
-    rows.push_back({label, isInt ? testing::streamed(static_cast<int>(value)) : testing::streamed(value)});
-  }
-  return rows;
+void labRoutine() {
+  Range frames;
+  VariableRegistrar::add(framesOn).label("Frames on").range(1 <= frames <= 30).step(5).step(1);
+  Range level;
+  VariableRegistrar::add(contrast).label("Contrast").range(0.0 <= level <= 1.0).step(0.25).step(0.125);
+  Canvas canvas(1024, 768, 32, 60);
+  while (!Keyboard::query(Key::Escape, pushed)) canvas.flip();
 }
 
-TEST(StimulusConsoleTest, SixRowsAndTheArrowKeysDriveThem) {
-  struct Step {
-    int frame;
-    int key;
-    bool shift;
+// What one run's --set or console leaves does not carry into the next run
+// in the same process: each starts from the values first registered, with
+// the console on its first row.
+TEST_F(ConsoleTest, EveryOffscreenRunStartsAfresh) {
+  EXPECT_EQ(offscreen::run(5, nullptr, "--set \"Frames on=9\" --set Contrast=1", labRoutine), 0);
+  EXPECT_EQ(framesOn, 9);
+  EXPECT_EQ(contrast, 1.0);
+  const auto downAndRight = [](int frame) {
+    if (frame == 3) offscreen::pressKey(Key::Down);
+    if (frame == 5) offscreen::pressKey(Key::Right);
   };
-  // One key press per frame: the loop's Escape query takes the key-down,
-  // the console's Right query the key-up, and the push stays latched.
-  const Step script[] = {
-      {0, platform::kVkUp, false},     // Path-length Ratio -> Green luminance (wraps)
-      {1, platform::kVkLeft, false},   // green 1.0 -> 0.95
-      {2, platform::kVkDown, false},   // back to Path-length Ratio (wraps)
-      {3, platform::kVkRight, true},   // ratio 1.0 + Shift step 2 = 3.0
-      {4, platform::kVkRight, false},  // ratio 3.0 + 0.5 = 3.5
-      {5, platform::kVkDown, false},   // Bar Width
-      {6, platform::kVkLeft, false},   // 6 -> 5
-      {7, platform::kVkDown, false},   // SOA
-      {8, platform::kVkDown, false},   // Eccentricity
-      {9, platform::kVkRight, true},   // 80 + Shift step 10 = 90
+  EXPECT_EQ(offscreen::run(8, downAndRight, "", labRoutine), 0);
+  EXPECT_EQ(framesOn, 6);
+  EXPECT_EQ(contrast, 0.625) << "from 0.5, the console's second row";
+  std::vector<double> seen;
+  const auto right = [&seen](int frame) {
+    if (frame == 2) seen = {offscreen::variable("Frames on"), offscreen::variable("Contrast")};
+    if (frame == 3) offscreen::pressKey(Key::Right);
   };
-  const int selectedAfter[] = {0, 5, 5, 0, 0, 0, 1, 1, 2, 3, 3};
-  std::vector<std::string> failures;
-  const int status = driver::runStimulus(10, [&](int frame) {
-    const Image image = hl::frontImage();
-    Image expected = testing::blackScreen();
-    paintRows(expected, stimulusRows(), selectedAfter[frame]);
-    const ::testing::AssertionResult same = testing::RegionsEqual(expected, image, 0, 0, kCornerRight, kCornerBottom);
-    if (!same) failures.push_back("frame " + std::to_string(frame) + ": " + same.message());
-    if (frame == 0) {
-      // Rows at y = 0, 50, ... 250: the labels' bottom rows on 30, 80, ... 280.
-      EXPECT_EQ(image.rgb(30, 29), kWhite);  // P, row 5 (C0)
-      for (int i = 1; i < 6; ++i) {
-        // The first glyph's row 5 (CC, F8, F8, DB, 7C) lights column 31.
-        EXPECT_EQ(image.rgb(31, 29 + 50 * i), testing::kHalfWhite) << "row " << i;
-        EXPECT_TRUE(testing::RegionIs(image, 0, 30 + 50 * i, 40, 30 + 50 * i, 0x000000)) << "row " << i;
-      }
-    }
-    if (frame == 10) {
-      EXPECT_EQ(driver::variableValue("Green luminance"), 1.0 - 0.05);
-      EXPECT_EQ(driver::variableValue("Path-length Ratio"), 3.5);
-      EXPECT_EQ(driver::variableValue("Bar Width"), 5);
-      EXPECT_EQ(driver::variableValue("SOA"), 2);
-      EXPECT_EQ(driver::variableValue("Eccentricity"), 90);
-      EXPECT_EQ(driver::variableValue("Motion Direction"), 1);
-    }
-    for (const Step& s : script) {
-      if (s.frame != frame) continue;
-      hl::setKeyDown(platform::kVkShift, s.shift);
-      hl::pushKeyDown(s.key);
-      hl::pushKeyUp(s.key);
-    }
-  });
-  EXPECT_EQ(status, 0);
-  EXPECT_TRUE(failures.empty()) << ::testing::PrintToString(failures);
+  EXPECT_EQ(offscreen::run(6, right, "", labRoutine), 0);
+  EXPECT_EQ(seen, (std::vector<double>{6, 0.5}));
+  EXPECT_EQ(framesOn, 7) << "the console starts on its first row";
+  EXPECT_EQ(contrast, 0.5);
 }
 
 }  // namespace

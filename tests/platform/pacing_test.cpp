@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace Kestravon {
 namespace {
 
@@ -84,6 +86,47 @@ TEST(PacingTest, NoPeriodMeansNoWaitAndThePeriodFollowsTheRequestedRate) {
   EXPECT_DOUBLE_EQ(pacingPeriod(1, 75, 1e9, false), 1e9 / 75);   // 0 and 1 Hz: the mode's rate
   EXPECT_EQ(pacingPeriod(0, 0, 1e9, false), 0.0);                // no known rate: not paced
   EXPECT_EQ(pacingPeriod(60, 60, 1e9, true), 0.0);               // KESTRAVON_UNPACED
+}
+
+// A counter that moves 1 on every read and by what a sleep asked, plus
+// the lateness a scheduler tick adds to each sleep.
+double counterValue = 0.0;
+double sleepLateness = 0.0;
+std::vector<double> sleptAt;
+std::vector<double> sleptTo;  // where each sleep was asked to end
+double readCounter() { return counterValue += 1.0; }
+void sleepFor(double counts) {
+  sleptAt.push_back(counterValue);
+  sleptTo.push_back(counterValue + counts);
+  counterValue += counts + sleepLateness;
+}
+
+TEST(PacingTest, TheWaitSleepsUpToTheSpinWindowThenWatchesTheCounterToTheTarget) {
+  counterValue = 0.0;
+  sleptAt.clear();
+  sleepLateness = 0.0;
+  platform::pacing::waitUntil(1000.0, 50.0, readCounter, sleepFor);
+  ASSERT_EQ(sleptAt.size(), 1u) << "one sleep, to the start of the spin window";
+  EXPECT_EQ(sleptTo[0], 950.0);
+  EXPECT_GE(counterValue, 1000.0);
+  EXPECT_LT(counterValue, 1002.0) << "the counter is watched, not slept past the target";
+
+  // Sleeps that end late, even past the target, end the wait at once.
+  counterValue = 0.0;
+  sleptAt.clear();
+  sleepLateness = 100.0;
+  platform::pacing::waitUntil(1000.0, 50.0, readCounter, sleepFor);
+  EXPECT_EQ(sleptAt.size(), 1u);
+  EXPECT_LT(counterValue, 1052.0);
+
+  // Already inside the spin window, or past the target: no sleep at all.
+  for (const double start : {960.0, 1000.0, 5000.0}) {
+    counterValue = start;
+    sleptAt.clear();
+    platform::pacing::waitUntil(1000.0, 50.0, readCounter, sleepFor);
+    EXPECT_TRUE(sleptAt.empty()) << start;
+    EXPECT_GE(counterValue, 1000.0);
+  }
 }
 
 }  // namespace

@@ -9,8 +9,8 @@
 
 #include <cstdlib>
 
-#include "library/frame/startup.h"
 #include "library/kestravon.h"
+#include "library/shell/startup.h"
 #include "tests/support/allocation_counter.h"
 
 // Last: Xlib's macros (None, Bool, Status) would clash with the headers above.

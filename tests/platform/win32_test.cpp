@@ -9,9 +9,9 @@
 #include <csignal>
 #include <string>
 
-#include "library/frame/clock.h"
-#include "library/frame/session_record.h"
-#include "library/frame/startup.h"
+#include "library/base/clock.h"
+#include "library/shell/session_record.h"
+#include "library/shell/startup.h"
 #include "platform/platform.h"
 
 namespace Kestravon {

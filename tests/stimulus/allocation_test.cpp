@@ -14,7 +14,7 @@
 #include <string>
 
 #include "library/canvas/canvas.h"
-#include "library/frame/session_record.h"
+#include "library/shell/session_record.h"
 #include "platform/headless/headless.h"
 #include "tests/support/allocation_counter.h"
 #include "tools/stimulus_driver.h"

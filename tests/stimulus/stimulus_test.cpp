@@ -1,6 +1,8 @@
 // The real stimulus routine on the headless backend: every presented frame
 // is compared, pixel for pixel, with a frame drawn from the documented
-// geometry of the moving bars.
+// geometry of the moving bars; and its console's six rows.
+#include "stimulus/stimulus.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,11 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "library/canvas/canvas.h"
+#include "library/shell/startup.h"
 #include "platform/headless/headless.h"
 #include "tests/support/bar_geometry.h"
+#include "tests/support/canvas_fixture.h"
 #include "tests/support/font_model.h"
 #include "tests/support/headless_fixture.h"
 #include "tests/support/image_check.h"
+#include "tests/support/opening_failures.h"
 #include "tools/stimulus_driver.h"
 
 namespace Kestravon {
@@ -244,6 +250,152 @@ TEST_F(StimulusTest, RowCentresStayOnTheirHalfOpenPaths) {
         ASSERT_LE(model.barsPerRow(), 100);
       }
     }
+  }
+  // The program's own frames put every bar where the model does, over a
+  // whole cycle (a flash on every frame), the wrap included.
+  const struct {
+    int w;
+    double ratio;
+  } paths[] = {{3, 1.0}, {6, 4.5}, {10, 6.0}};
+  for (const auto& path : paths) {
+    SCOPED_TRACE("bar width " + std::to_string(path.w) + ", path-length ratio " + std::to_string(path.ratio));
+    const testing::BarGeometry geometry(path.ratio, path.w, 1);
+    const int flashes = runAndCompare(geometry.cycle + 1, [&path](int, Variables& v) {
+      v.barWidth = path.w;
+      v.pathRatio = path.ratio;
+      v.soa = 1;
+    });
+    EXPECT_EQ(flashes, geometry.cycle + 1);
+  }
+}
+
+// The parameter console of the program: its six rows, driven by the arrow keys.
+
+constexpr std::uint32_t kWhite = 0xFFFFFF;
+
+// The console's corner of the canvas; the bars never reach it.
+constexpr int kCornerRight = 199;
+constexpr int kCornerBottom = 289;
+
+const char* const kLabels[6] = {"Path-length Ratio", "Bar Width",        "SOA",
+                                "Eccentricity",      "Motion Direction", "Green luminance"};
+
+std::vector<testing::ConsoleRow> stimulusRows() {
+  std::vector<testing::ConsoleRow> rows;
+  for (const char* label : kLabels) {
+    const double value = driver::variableValue(label);
+    const bool isInt = dynamic_cast<VariableMonitor_Holder_Instance<int>*>(driver::findHolder(label)) != nullptr;
+    rows.push_back({label, isInt ? testing::streamed(static_cast<int>(value)) : testing::streamed(value)});
+  }
+  return rows;
+}
+
+TEST(StimulusConsoleTest, SixRowsAndTheArrowKeysDriveThem) {
+  struct Step {
+    int frame;
+    int key;
+    bool shift;
+  };
+  // One key press per frame: the loop's Escape query takes the key-down,
+  // the console's Right query the key-up, and the push stays latched.
+  const Step script[] = {
+      {0, platform::kVkUp, false},     // Path-length Ratio -> Green luminance (wraps)
+      {1, platform::kVkLeft, false},   // green 1.0 -> 0.95
+      {2, platform::kVkDown, false},   // back to Path-length Ratio (wraps)
+      {3, platform::kVkRight, true},   // ratio 1.0 + Shift step 2 = 3.0
+      {4, platform::kVkRight, false},  // ratio 3.0 + 0.5 = 3.5
+      {5, platform::kVkDown, false},   // Bar Width
+      {6, platform::kVkLeft, false},   // 6 -> 5
+      {7, platform::kVkDown, false},   // SOA
+      {8, platform::kVkDown, false},   // Eccentricity
+      {9, platform::kVkRight, true},   // 80 + Shift step 10 = 90
+  };
+  const int selectedAfter[] = {0, 5, 5, 0, 0, 0, 1, 1, 2, 3, 3};
+  std::vector<std::string> failures;
+  const int status = driver::runStimulus(10, [&](int frame) {
+    const Image image = hl::frontImage();
+    Image expected = testing::blackScreen();
+    testing::paintConsoleRows(expected, stimulusRows(), selectedAfter[frame]);
+    const ::testing::AssertionResult same = testing::RegionsEqual(expected, image, 0, 0, kCornerRight, kCornerBottom);
+    if (!same) failures.push_back("frame " + std::to_string(frame) + ": " + same.message());
+    if (frame == 0) {
+      // Rows at y = 0, 50, ... 250: the labels' bottom rows on 30, 80, ... 280.
+      EXPECT_EQ(image.rgb(30, 29), kWhite);  // P, row 5 (C0)
+      for (int i = 1; i < 6; ++i) {
+        // The first glyph's row 5 (CC, F8, F8, DB, 7C) lights column 31.
+        EXPECT_EQ(image.rgb(31, 29 + 50 * i), testing::kHalfWhite) << "row " << i;
+        EXPECT_TRUE(testing::RegionIs(image, 0, 30 + 50 * i, 40, 30 + 50 * i, 0x000000)) << "row " << i;
+      }
+    }
+    if (frame == 10) {
+      EXPECT_EQ(driver::variableValue("Green luminance"), 1.0 - 0.05);
+      EXPECT_EQ(driver::variableValue("Path-length Ratio"), 3.5);
+      EXPECT_EQ(driver::variableValue("Bar Width"), 5);
+      EXPECT_EQ(driver::variableValue("SOA"), 2);
+      EXPECT_EQ(driver::variableValue("Eccentricity"), 90);
+      EXPECT_EQ(driver::variableValue("Motion Direction"), 1);
+    }
+    for (const Step& s : script) {
+      if (s.frame != frame) continue;
+      hl::setKeyDown(platform::kVkShift, s.shift);
+      hl::pushKeyDown(s.key);
+      hl::pushKeyUp(s.key);
+    }
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(failures.empty()) << ::testing::PrintToString(failures);
+}
+
+using ProgramFailureTest = testing::CanvasTest;
+
+// Position of the last log entry starting with `prefix`, or -1.
+int lastEntry(const std::vector<std::string>& log, const std::string& prefix) {
+  for (int i = static_cast<int>(log.size()) - 1; i >= 0; --i) {
+    if (log[static_cast<std::size_t>(i)].compare(0, prefix.size(), prefix) == 0) return i;
+  }
+  return -1;
+}
+
+// The whole program (start-up running the real stimulus) meets each failure:
+// the box shows its text, the status is 15, and the display mode and the
+// cursor were given back before the box appeared.
+TEST_F(ProgramFailureTest, EveryOpeningFailureOfTheProgramGivesTheDesktopBackBeforeItsBox) {
+  std::vector<testing::OpeningFailure> cases = testing::openingFailures();
+  const std::size_t canvasCases = cases.size();
+  // Start-up's own failures come before any canvas: nothing is touched.
+  cases.push_back({"no window class", [] { hl::faults().registerWindowClass = true; },
+                   "Failed to regist control message listner.", false});
+  cases.push_back({"no listener", [] { hl::faults().createMessageWindow = true; },
+                   "Failed to create control message listner.", false});
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const testing::OpeningFailure& c = cases[i];
+    SCOPED_TRACE(c.name);
+    hl::reset();
+    c.inject();
+    EXPECT_EQ(startUp(nullptr, nullptr, "", 1, stimulus_main), kFailureExitStatus);
+    const hl::State& s = hl::state();
+    ASSERT_EQ(s.messageBoxes.size(), 1u);
+    EXPECT_EQ(s.messageBoxes[0].text, c.text);
+    EXPECT_EQ(s.messageBoxes[0].caption, "Kestravon Notification");
+    EXPECT_EQ(s.swapCount, 0) << "no frame was shown";
+    expectDesktopRestored();
+    const int box = lastEntry(s.log, "messageBox");
+    const int hidden = lastEntry(s.log, "showCursor 0");
+    if (c.afterSwitch) {
+      const int restored = lastEntry(s.log, "restoreDisplayMode");
+      const int shown = lastEntry(s.log, "showCursor 1");
+      ASSERT_GE(hidden, 0);
+      EXPECT_LT(hidden, restored);
+      EXPECT_LT(restored, box);
+      EXPECT_LT(hidden, shown);
+      EXPECT_LT(shown, box);
+    } else {
+      EXPECT_EQ(hidden, -1) << "the cursor was never hidden";
+    }
+    if (i >= canvasCases) {
+      EXPECT_EQ(lastEntry(s.log, "changeDisplayMode"), -1);
+    }
+    EXPECT_EQ(currentCanvas, nullptr);
   }
 }
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "library/frame/keyboard.h"
+#include "library/base/keyboard.h"
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/variable_registry.h"
 #include "platform/headless/headless.h"

@@ -1,7 +1,7 @@
 #include "tests/support/canvas_fixture.h"
 
-#include "library/frame/application.h"
-#include "library/frame/startup.h"
+#include "library/base/application.h"
+#include "library/shell/startup.h"
 #include "platform/headless/headless.h"
 
 namespace Kestravon {

@@ -199,5 +199,14 @@ void fillRegion(Image& image, int left, int top, int right, int bottom, std::uin
   return RegionsEqual(expected, actual, 0, 0, expected.width - 1, expected.height - 1);
 }
 
+void paintConsoleRows(Image& image, const std::vector<ConsoleRow>& rows, int selected) {
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const int y = 30 + 50 * static_cast<int>(i);
+    const std::uint32_t colour = static_cast<int>(i) == selected ? 0xFFFFFFu : kHalfWhite;
+    paintText(image, rows[i].label, 30, y, colour);
+    paintCellsRight(image, rows[i].value, 190, y, colour);
+  }
+}
+
 }  // namespace testing
 }  // namespace Kestravon

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/headless/headless.h"
 
@@ -79,6 +80,15 @@ std::string streamed(T value) {
 
 // Alpha 0.5 white over black, as the blending of the canvas gives it.
 constexpr std::uint32_t kHalfWhite = 0x808080;
+
+// One row of the parameter console: a label and its value as drawn.
+struct ConsoleRow {
+  std::string label;
+  std::string value;
+};
+// Row i: its label from (30, 30 + 50 i), its value ending at x = 190 on the
+// same line; the selected row opaque white, the others half-transparent.
+void paintConsoleRows(Image& image, const std::vector<ConsoleRow>& rows, int selected);
 
 }  // namespace testing
 }  // namespace Kestravon

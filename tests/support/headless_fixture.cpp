@@ -1,8 +1,8 @@
 #include "tests/support/headless_fixture.h"
 
 #include "library/canvas/canvas.h"
-#include "library/frame/startup.h"
 #include "library/parameters/parameter_console.h"
+#include "library/shell/startup.h"
 
 namespace Kestravon {
 namespace testing {

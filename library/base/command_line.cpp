@@ -1,8 +1,8 @@
-#include "library/frame/command_line.h"
+#include "library/base/command_line.h"
 
 #include <cstring>
 
-#include "library/frame/priority.h"
+#include "library/base/priority.h"
 
 namespace Kestravon {
 
@@ -191,9 +191,10 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
   return true;
 }
 
-const char* usageText() {
-  return "usage: stimulus [--record FILE] [--timing FILE] [--set \"Label=value\"]... [--priority LEVEL] [--help]\n"
-         "                [--version]\n"
+std::string usageText(const std::string& program) {
+  return "usage: " + program +
+         " [--record FILE] [--timing FILE] [--set \"Label=value\"]... [--priority LEVEL] [--help]\n" +
+         std::string(8 + program.size(), ' ') + "[--version]\n" +
          "\n"
          "With no options the program shows the stimulus and records nothing.\n"
          "  --record FILE          write every variable's starting value and every change the\n"

@@ -1,4 +1,4 @@
-#include "library/frame/priority.h"
+#include "library/base/priority.h"
 
 #include <cstdio>
 

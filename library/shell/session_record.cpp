@@ -1,4 +1,4 @@
-#include "library/frame/session_record.h"
+#include "library/shell/session_record.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -19,8 +19,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "library/frame/missed_periods.h"
-#include "library/frame/priority.h"
+#include "library/base/missed_periods.h"
+#include "library/base/priority.h"
 #include "platform/platform.h"
 
 namespace Kestravon {
@@ -348,6 +348,14 @@ void writeFailuresInsteadOfSignal() {
 // Set once the abrupt end has run: it runs at most once.
 volatile std::sig_atomic_t endedAbruptly = 0;
 
+// The summary line, then each failed write again. Async-signal-safe.
+void reportSummary(const Session& s) {
+  const Line summary = summaryLine();
+  writeToStandardError(summary.data(), summary.size());
+  s.record.reportFailure();
+  s.timing.reportFailure();
+}
+
 }  // namespace
 
 bool SessionRecord::open(const SessionOptions& options, std::string& error) {
@@ -510,14 +518,15 @@ void SessionRecord::finish() {
   s.timing.flush();
   s.record.close();
   s.timing.close();
-  const Line summary = summaryLine();
-  writeToStandardError(summary.data(), summary.size());
-  s.record.reportFailure();
-  s.timing.reportFailure();
-  if (s.record.failed() || s.timing.failed()) {
-    // The process is ending already (this runs at exit); only the status changes.
-    std::_Exit(kRecordWriteFailedExitStatus);
-  }
+  reportSummary(s);
+}
+
+bool SessionRecord::rowsLost() {
+  Session& s = session();
+  if (!s.active || s.frames == 0) return false;  // no frame: finish removes the files
+  const bool recordWritten = s.record.flush();
+  const bool timingWritten = s.timing.flush();
+  return !recordWritten || !timingWritten;
 }
 
 void SessionRecord::endAbruptly() {
@@ -531,10 +540,7 @@ void SessionRecord::endAbruptly() {
   }
   if (!s.record.failed() && !s.timing.failed()) return;
   // Data was lost: that must not go unsaid because a signal ended the run.
-  const Line summary = summaryLine();
-  writeToStandardError(summary.data(), summary.size());
-  s.record.reportFailure();
-  s.timing.reportFailure();
+  reportSummary(s);
 }
 
 void SessionRecord::abandon() {

@@ -1,4 +1,4 @@
-#include "library/frame/keyboard.h"
+#include "library/base/keyboard.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -8,6 +8,7 @@
 namespace Kestravon {
 
 unsigned char Keyboard::states[4][Keyboard::kTableSize];
+int (*Keyboard::escapeExitStatus)() = nullptr;
 std::int32_t Keyboard::keyMap[Keyboard::kTableSize];
 
 namespace {
@@ -90,7 +91,9 @@ void pumpMessages() {
   platform::Message message;
   if (platform::peekMessage(message)) {
     if (message.id == platform::kMsgKeyDown) {
-      if (message.wParam == platform::kVkEscape) std::exit(kEscapeExitStatus);
+      if (message.wParam == platform::kVkEscape) {
+        std::exit(Keyboard::escapeExitStatus != nullptr ? Keyboard::escapeExitStatus() : kEscapeExitStatus);
+      }
     } else if (message.id != platform::kMsgKeyUp) {
       platform::translateMessage(message);
       platform::dispatchMessage(message);

@@ -1,4 +1,4 @@
-#include "library/frame/application.h"
+#include "library/base/application.h"
 
 namespace Kestravon {
 

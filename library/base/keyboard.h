@@ -59,11 +59,15 @@ class Keyboard {
   // current, previous, pushed latch, released latch, in that order.
   static unsigned char states[4][kTableSize];
   static std::int32_t keyMap[kTableSize];
+
+  // The status the Escape key-down ends the process with: 128 while this
+  // is null; start-up sets it to finalStatus (3 once the record lost rows).
+  static int (*escapeExitStatus)();
 };
 
-// Takes at most one message: Escape key-down ends the process with status
-// 128, other key messages are dropped, the rest are dispatched; then updates
-// the keyboard.
+// Takes at most one message: Escape key-down ends the process (with status
+// 128, see Keyboard::escapeExitStatus), other key messages are dropped, the
+// rest are dispatched; then updates the keyboard.
 void pumpMessages();
 
 constexpr int kEscapeExitStatus = 128;

@@ -1,6 +1,6 @@
-#include "library/frame/clock.h"
+#include "library/base/clock.h"
 
-#include "library/frame/exception.h"
+#include "library/base/exception.h"
 #include "platform/platform.h"
 
 namespace Kestravon {

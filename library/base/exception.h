@@ -3,6 +3,7 @@
 
 #include <string>
 #include <typeinfo>
+#include <utility>
 
 namespace Kestravon {
 
@@ -22,6 +23,19 @@ class Exception {
   std::string title_;
   std::string message_;
   std::string detail_;
+};
+
+// A command line refused once the routine runs (a --set its variables
+// refuse, a display that is not there). The library reports it this way
+// rather than ending the process: start-up writes "Kestravon: " and the
+// text to standard error and returns status 2.
+class RefusedOption {
+ public:
+  explicit RefusedOption(std::string text) : text_(std::move(text)) {}
+  const std::string& text() const { return text_; }
+
+ private:
+  std::string text_;
 };
 
 }  // namespace Kestravon

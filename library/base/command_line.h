@@ -42,8 +42,9 @@ std::string joinCommandLine(const std::vector<std::string>& arguments);
 // forgotten value followed by the next option), or a file option given twice.
 bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& options, std::string& error);
 
-// What --help prints.
-const char* usageText();
+// What --help prints, naming the program as it was started ("stimulus",
+// "flicker", ...).
+std::string usageText(const std::string& program);
 
 constexpr int kUsageExitStatus = 2;
 constexpr const char* kKestravonVersion = "0.1";

@@ -1,4 +1,4 @@
-#include "library/frame/exception.h"
+#include "library/base/exception.h"
 
 namespace Kestravon {
 

@@ -7,8 +7,8 @@
 // no change. The first lines are written when the files are created, so a
 // full disk is found before the display is touched. A write that fails
 // leaves the file cut back to its last whole row; it is reported at once
-// and at the end, and the process then ends with status 3; the stimulus
-// runs on. A run that ends before its first frame leaves no file behind.
+// and at the end, and the process then ends with status 3 (start-up's
+// finalStatus asks rowsLost); the stimulus runs on. A run that ends before its first frame leaves no file behind.
 //
 // Frame numbers count the canvas's presented frames from 1 (the two blank
 // opening frames included); times are milliseconds since the first
@@ -17,7 +17,7 @@
 
 #include <string>
 
-#include "command_line.h"
+#include "../base/command_line.h"
 
 namespace Kestravon {
 
@@ -43,10 +43,13 @@ class SessionRecord {
   static void startingValue(const std::string& label, const char* value);
   static void valueChanged(const std::string& label, const char* value);
 
-  // Flushes both files, writes the summary line to standard error and,
-  // after a failed write, ends the process with status 3; with no frame
-  // presented, removes the files instead. Runs at exit.
+  // Flushes both files and writes the summary line to standard error (and
+  // the failure again, after a failed write); with no frame presented,
+  // removes the files instead. Runs at exit.
   static void finish();
+  // Flushes both files: true when a row of either was lost, so that the
+  // process ends with status 3. False with no frame presented.
+  static bool rowsLost();
   // The process is ending by a signal or a lost display, without its exit
   // handlers: removes the files if no frame was presented, and reports a
   // failed write (with the summary). Async-signal-safe; runs once.

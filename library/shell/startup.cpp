@@ -1,0 +1,196 @@
+#include "library/shell/startup.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "library/base/application.h"
+#include "library/base/clock.h"
+#include "library/base/exception.h"
+#include "library/base/keyboard.h"
+#include "library/base/priority.h"
+#include "library/canvas/canvas.h"
+#include "library/canvas/subject_display.h"
+#include "library/parameters/parameter_console.h"
+#include "library/parameters/starting_values.h"
+#include "library/parameters/variable_registry.h"
+#include "library/shell/session_record.h"
+
+namespace Kestravon {
+
+void RoutineRunner::run() {
+  if (mode == 0) ParameterConsole::setEnabled(true);
+  routine();
+}
+
+namespace {
+
+// The record's frame-0 row of every registered variable, once per registry.
+bool startingValuesRecorded = false;
+
+void recordStartingValues() {
+  if (startingValuesRecorded || !SessionRecord::active()) return;
+  startingValuesRecorded = true;
+  for (VariableMonitor_Holder* holder : VariableRegistry::holders()) {
+    char value[32];
+    holder->formatValue(value, sizeof value);
+    SessionRecord::startingValue(holder->labelText(), value);
+  }
+}
+
+// The lower layers announce their moments; the higher ones act on them.
+void connectLayers() {
+  VariableRegistry::valueChanged = SessionRecord::valueChanged;
+  canvasHooks.opening = [] { applyStartingValues(application.options.settings); };
+  canvasHooks.opened = [](const Canvas& canvas) {
+    SessionRecord::displayNote(SubjectDisplay::headerLines(canvas.api->gammaRampEntries));
+    SessionRecord::canvasOpened(static_cast<int>(canvas.width), static_cast<int>(canvas.height), canvas.colorDepth,
+                                canvas.refreshRate);
+    recordStartingValues();
+  };
+  canvasHooks.drawing = ParameterConsole::refresh;
+  canvasHooks.presented = [](const Canvas& canvas) {
+    SessionRecord::framePresented(canvas.intervalLimit, canvas.intervalOffset);
+  };
+}
+
+}  // namespace
+
+void initializeLibrary() {
+  Clock::initialize();
+  Keyboard::reset();
+  VariableRegistry::clear();
+  startingValuesRecorded = false;
+  connectLayers();
+}
+
+std::intptr_t listenerWindowProc(platform::Window window, std::uint32_t message, std::uintptr_t wParam,
+                                 std::intptr_t lParam) {
+  switch (message) {
+    case platform::kMsgClose:
+    case platform::kMsgDestroy: platform::postQuitMessage(0); return 0;
+    default: return platform::defaultWindowProcedure(window, message, wParam, lParam);
+  }
+}
+
+namespace {
+
+// A program started with standard input, output or error closed would
+// open its next file as that descriptor: the record would then receive the
+// program's own messages. Each closed one reads from and writes to the
+// null device instead.
+void keepStandardDescriptorsOpen() {
+#ifndef _WIN32
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      const int opened = open("/dev/null", O_RDWR);
+      if (opened > fd) close(opened);  // cannot happen: the lower ones are open, so it gets fd
+    }
+  }
+#endif
+}
+
+// The program's name as it was started, without folder or ".exe".
+std::string programName() {
+  char* path = nullptr;
+#ifdef _WIN32
+  path = _pgmptr;
+#elif defined(__GLIBC__)
+  path = program_invocation_name;
+#endif
+  std::string name = path != nullptr ? path : "";
+  name = name.substr(name.find_last_of("/\\") + 1);  // npos + 1 is 0
+  const std::size_t length = name.size();
+  if (length > 4 && (name.compare(length - 4, 4, ".exe") == 0 || name.compare(length - 4, 4, ".EXE") == 0)) {
+    name.resize(length - 4);
+  }
+  return name.empty() ? std::string("stimulus") : name;
+}
+
+// A refused command line, on standard error (`more`: what follows the
+// line, the usage text say). A Windows program started from the desktop
+// has no standard error to read it on: it is shown in the notification
+// box there instead.
+int refuse(const std::string& text, const char* more = "") {
+  std::fprintf(stderr, "Kestravon: %s\n%s", text.c_str(), more);
+  std::fflush(stderr);
+#ifdef _WIN32
+  const std::intptr_t standardError = _get_osfhandle(2);
+  if (standardError == -1 || standardError == -2) {  // -2: no stream, as in a program with no console
+    platform::messageBox(("Kestravon: " + text).c_str(), kNotificationCaption);
+  }
+#endif
+  return kUsageExitStatus;
+}
+
+}  // namespace
+
+int finalStatus(int status) { return SessionRecord::rowsLost() ? kRecordWriteFailedExitStatus : status; }
+
+int startUp(platform::Instance instance, platform::Instance previousInstance, const char* commandLine, int showCommand,
+            Routine routine) {
+  keepStandardDescriptorsOpen();
+  // The options, and the files they name, before anything touches the display.
+  std::string error;
+  if (!parseOptions(splitCommandLine(commandLine), application.options, error))
+    return refuse(error, usageText(programName()).c_str());
+  if (!SubjectDisplay::configure(application.options, error)) return refuse(error);
+  if (application.options.help) {
+    std::fputs(usageText(programName()).c_str(), stdout);
+    return 0;
+  }
+  if (application.options.version) {
+    std::printf("Kestravon %s\n", kKestravonVersion);
+    return 0;
+  }
+  if (!SessionRecord::open(application.options, error)) return refuse(error);
+  platform::setAbruptEndCallback(SessionRecord::endAbruptly);
+  Keyboard::escapeExitStatus = [] { return finalStatus(kEscapeExitStatus); };
+  try {
+    application.instance = instance;
+    application.previousInstance = previousInstance;
+    application.commandLine = commandLine;
+    application.showCommand = showCommand;
+    application.className = kWindowClassName;
+
+    application.windowClass.className = kWindowClassName;
+    application.windowClass.menuName = kListenerTitle;
+    application.windowClass.procedure = listenerWindowProc;
+    application.windowClass.instance = instance;
+    if (platform::registerWindowClass(application.windowClass) == 0) {
+      throw "Failed to regist control message listner.";
+    }
+
+    application.listenerWindow = platform::createMessageWindow(kWindowClassName, kListenerTitle, instance);
+    if (application.listenerWindow == nullptr) throw "Failed to create control message listner.";
+
+    platform::setNormalPriority();
+    // Asked for: raised before the canvas opens, so that the threads the
+    // GL driver starts then inherit it.
+    if (application.options.priority != platform::Priority::Normal) setPriority(application.options.priority);
+    initializeLibrary();
+
+    RoutineRunner runner;
+    runner.routine = routine;
+    runner.mode = 0;
+    runner.run();
+  } catch (const RefusedOption& refused) {
+    SessionRecord::abandon();  // so that the corrected command line can create them again
+    return refuse(refused.text());
+  } catch (const char* text) {
+    platform::messageBox(text, kNotificationCaption);
+    return kFailureExitStatus;
+  }
+  return 0;
+}
+
+}  // namespace Kestravon

@@ -1,0 +1,59 @@
+// The command line: arguments joined and split back as Windows reads them,
+// and each mistake refused with what was wrong.
+#include "library/base/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace Kestravon {
+namespace {
+
+TEST(CommandLineTest, JoinedArgumentsSplitBackUnchangedAsWindowsReadsThem) {
+  const std::vector<std::string> arguments = {
+      "--set", "Bar Width=8", "", "a\"b", "C:\\dir with space\\", "\\\\server\\share", "tab\there", "end\\\\\""};
+  EXPECT_EQ(splitCommandLine(joinCommandLine(arguments).c_str()), arguments);
+  // As a Windows shortcut or console would write them.
+  EXPECT_EQ(splitCommandLine("  --record \"C:\\My Data\\s1.csv\"\t--set Bar\" Width=8\" \"a\\\"b\" \\\\x"),
+            (std::vector<std::string>{"--record", "C:\\My Data\\s1.csv", "--set", "Bar Width=8", "a\"b", "\\\\x"}));
+}
+
+TEST(CommandLineTest, MistakesAreRefusedWithWhatWasWrong) {
+  SessionOptions options;
+  std::string error;
+  const struct {
+    std::vector<std::string> arguments;
+    const char* says;
+  } mistakes[] = {
+      {{"--recrod", "a.csv"}, "unknown option \"--recrod\""},
+      {{"--timing"}, "--timing needs a value"},
+      {{"--record", ""}, "--record needs a value"},
+      {{"--set", "Bar Width"}, "--set needs \"Label=value\""},
+      {{"--record", "a", "--record", "b"}, "--record given twice"},
+      {{"--record", "same.csv", "--timing", "same.csv"}, "name the same file"},
+      {{"--priority", "fast"}, "--priority takes normal, high or realtime, not \"fast\""},
+      {{"--priority"}, "--priority takes normal, high or realtime"},
+      {{"--priority", "high", "--priority", "high"}, "--priority given twice"},
+      // A forgotten value: the next option (or "-") is not taken as a file name.
+      {{"--timing", "--record", "r.csv"}, "--timing needs a value, not \"--record\""},
+      {{"--record", "--set", "SOA=3"}, "--record needs a value, not \"--set\""},
+      {{"--record", "-"}, "--record needs a value, not \"-\""},
+      {{"--set", "--help"}, "--set needs a value, not \"--help\""},
+  };
+  for (const auto& mistake : mistakes) {
+    EXPECT_FALSE(parseOptions(mistake.arguments, options, error));
+    EXPECT_NE(error.find(mistake.says), std::string::npos) << error;
+  }
+  ASSERT_TRUE(parseOptions({"--set", "SOA=3", "--timing", "t.csv", "--set", "Bar Width=8", "--priority", "realtime"},
+                           options, error));
+  EXPECT_EQ(options.priority, platform::Priority::Realtime);
+  EXPECT_EQ(options.settings, (std::vector<std::string>{"SOA=3", "Bar Width=8"}));
+  EXPECT_EQ(options.timingPath, "t.csv");
+  EXPECT_TRUE(options.recordPath.empty());
+}
+
+}  // namespace
+}  // namespace Kestravon
