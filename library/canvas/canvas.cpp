@@ -2,7 +2,6 @@
 
 #include <climits>
 #include <cstdlib>
-#include <utility>
 
 #include "library/base/application.h"
 #include "library/base/missed_periods.h"
@@ -76,8 +75,7 @@ void APICanvasProperties::open(int width, int height, int colorDepth, double ref
   } catch (const char*) {
     // Give the desktop back before the failure is shown: the program ends
     // after it, and a switched mode or hidden cursor would outlive it.
-    if (gammaRampEntries != 0) platform::restoreDeviceGammaRamp();
-    gammaRampEntries = 0;
+    giveGammaRampBack();
     if (hglrc != nullptr) platform::deleteGLContext(hglrc);
     if (hdc != nullptr) platform::releaseDeviceContext(hwnd, hdc);
     if (hwnd != nullptr) platform::destroyWindow(hwnd);
@@ -119,13 +117,11 @@ void APICanvasProperties::createContext(platform::Window window, platform::Devic
 void APICanvasProperties::loadGammaRamp(const std::function<std::vector<std::uint16_t>(int entries)>& build) {
   const int entries = platform::gammaRampSize(hdc);
   if (entries < 2) throw "Failed to load the display's gamma table (the display has no look-up table).";
-  std::vector<std::uint16_t> ramp = build(entries);
   // Owed from the first attempt on: a refused one may have changed part of it.
-  gammaRampEntries = entries;
-  if (!platform::setDeviceGammaRamp(hdc, ramp.data())) {
+  gammaRampLoaded = build(entries);
+  if (!platform::setDeviceGammaRamp(hdc, gammaRampLoaded.data())) {
     throw "Failed to load the display's gamma table (the display refused it).";
   }
-  gammaRampLoaded = std::move(ramp);
   if (!gammaRampHolds()) throw "Failed to load the display's gamma table (it did not read back as loaded).";
 }
 
@@ -138,11 +134,16 @@ bool APICanvasProperties::gammaRampHolds() {
   return same;
 }
 
+void APICanvasProperties::giveGammaRampBack() {
+  if (gammaRampLoaded.empty()) return;
+  platform::restoreDeviceGammaRamp();
+  gammaRampLoaded.clear();
+}
+
 void APICanvasProperties::close() {
   if (opened) {
     // While the device context still stands: the table belongs to its display.
-    if (gammaRampEntries != 0) platform::restoreDeviceGammaRamp();
-    gammaRampEntries = 0;
+    giveGammaRampBack();
     releaseContext(hwnd, hdc, hglrc);
     platform::destroyWindow(hwnd);
     platform::restoreDisplayMode();
@@ -259,7 +260,7 @@ void Canvas::set(int w, int h, int depth, double rate) {
   flip();
   // Some drivers and desktop tools put their own table back within a few
   // frames: caught here, before the routine's first frame.
-  if (api->gammaRampEntries != 0 && !api->gammaRampHolds()) {
+  if (!api->gammaRampLoaded.empty() && !api->gammaRampHolds()) {
     release();
     throw "Failed to load the display's gamma table (it did not stay loaded).";
   }

@@ -36,13 +36,15 @@ class APICanvasProperties {
   void loadGammaRamp(const std::function<std::vector<std::uint16_t>(int entries)>& build);
   // Whether the display's table still reads back as loaded.
   bool gammaRampHolds();
+  // The display's own table back, if one was loaded.
+  void giveGammaRampBack();
 
   platform::DeviceContext hdc = nullptr;
   platform::Window hwnd = nullptr;
   platform::GLContext hglrc = nullptr;
   bool opened = false;
-  // Entries of the table loaded into the display (0: its own table is in force).
-  int gammaRampEntries = 0;
+  // The table loaded into the display (red, green, blue), owed back from
+  // the first attempt to load it; empty while its own table is in force.
   std::vector<std::uint16_t> gammaRampLoaded;
 };
 

@@ -52,7 +52,7 @@ void connectLayers() {
   VariableRegistry::valueChanged = SessionRecord::valueChanged;
   canvasHooks.opening = [] { applyStartingValues(application.options.settings); };
   canvasHooks.opened = [](const Canvas& canvas) {
-    SessionRecord::displayNote(SubjectDisplay::headerLines(canvas.api->gammaRampEntries));
+    SessionRecord::displayNote(SubjectDisplay::headerLines(static_cast<int>(canvas.api->gammaRampLoaded.size() / 3)));
     SessionRecord::canvasOpened(static_cast<int>(canvas.width), static_cast<int>(canvas.height), canvas.colorDepth,
                                 canvas.refreshRate);
     recordStartingValues();
