@@ -10,39 +10,13 @@ namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-// --screen, --gamma, --gamma-table: the value at arguments[i + 1] (i is
-// moved past it). Their own values are checked when start-up reads them.
-bool parseDisplayOption(const std::vector<std::string>& arguments, std::size_t& i, SessionOptions& options,
-                        std::string& error) {
-  const std::string& option = arguments[i];
-  if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
-    error = option + " needs a value";
-    return false;
-  }
-  const std::string& value = arguments[++i];
-  if (option == "--screen") {
-    if (options.screen >= 0) {
-      error = "--screen given twice";
-      return false;
-    }
-    if (value.size() > 4 || value.find_first_not_of("0123456789") != std::string::npos) {
-      error = "--screen needs a display number (0, 1, ...), not \"" + value + "\"";
-      return false;
-    }
-    options.screen = std::stoi(value);
-    return true;
-  }
-  std::string& target = option == "--gamma" ? options.gammaExponents : options.gammaTablePath;
-  if (!target.empty()) {
-    error = option + " given twice";
-    return false;
-  }
-  target = value;
-  if (!options.gammaExponents.empty() && !options.gammaTablePath.empty()) {
-    error = "--gamma and --gamma-table both given; the display has one look-up table";
-    return false;
-  }
-  return true;
+// The value of the option at arguments[i], which is then moved past it:
+// false when there is none, or it is empty, "-" or the next option (a
+// forgotten value must not be taken as one: a file named "--record" would
+// be created and the option lost). `value` is what was there, if anything.
+bool takeValue(const std::vector<std::string>& arguments, std::size_t& i, std::string& value) {
+  value = i + 1 < arguments.size() ? arguments[++i] : std::string();
+  return !value.empty() && value != "-" && value.rfind("--", 0) != 0;
 }
 
 }  // namespace
@@ -123,23 +97,26 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
   options = SessionOptions();
   bool priorityGiven = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& option = arguments[i];
+    const std::string option = arguments[i];
     if (option == "--help" || option == "-h") {
       options.help = true;
-      continue;
-    }
-    if (option == "--screen" || option == "--gamma" || option == "--gamma-table") {
-      if (!parseDisplayOption(arguments, i, options, error)) return false;
       continue;
     }
     if (option == "--version") {
       options.version = true;
       continue;
     }
+    if (option != "--record" && option != "--timing" && option != "--set" && option != "--priority" &&
+        option != "--screen" && option != "--gamma" && option != "--gamma-table") {
+      error = "unknown option \"" + option + "\"";
+      return false;
+    }
+    std::string value;
+    const bool given = takeValue(arguments, i, value);
+    const std::string notThat = value.empty() ? std::string() : ", not \"" + value + "\"";
     if (option == "--priority") {
-      if (i + 1 >= arguments.size() || !priorityFromName(arguments[i + 1], options.priority)) {
-        error = "--priority takes normal, high or realtime" +
-                (i + 1 < arguments.size() ? ", not \"" + arguments[i + 1] + "\"" : std::string());
+      if (!given || !priorityFromName(value, options.priority)) {
+        error = "--priority takes normal, high or realtime" + notThat;
         return false;
       }
       if (priorityGiven) {
@@ -147,42 +124,43 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
         return false;
       }
       priorityGiven = true;
-      ++i;
       continue;
     }
-    std::string* target = nullptr;
-    if (option == "--record") {
-      target = &options.recordPath;
-    } else if (option == "--timing") {
-      target = &options.timingPath;
-    } else if (option != "--set") {
-      error = "unknown option \"" + option + "\"";
+    if (!given) {
+      error = option + " needs a value" + notThat;
       return false;
     }
-    if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
-      error = option + " needs a value";
-      return false;
-    }
-    const std::string& value = arguments[++i];
-    // A forgotten value must not take the next option (or "-") as one: a
-    // file named "--record" would be created and the option lost.
-    if (value == "-" || value.rfind("--", 0) == 0) {
-      error = option + " needs a value, not \"";
-      error += value + "\"";
-      return false;
-    }
-    if (target == nullptr) {
+    if (option == "--set") {
       if (value.find('=') == std::string::npos || value[0] == '=') {
         error = "--set needs \"Label=value\", not \"" + value + "\"";
         return false;
       }
       options.settings.push_back(value);
-    } else if (!target->empty()) {
-      error = option + " given twice";
-      return false;
+    } else if (option == "--screen") {
+      if (options.screen >= 0) {
+        error = "--screen given twice";
+        return false;
+      }
+      if (value.size() > 4 || value.find_first_not_of("0123456789") != std::string::npos) {
+        error = "--screen needs a display number (0, 1, ...)" + notThat;
+        return false;
+      }
+      options.screen = std::stoi(value);
     } else {
-      *target = value;
+      std::string& target = option == "--record"   ? options.recordPath
+                            : option == "--timing" ? options.timingPath
+                            : option == "--gamma"  ? options.gammaExponents
+                                                   : options.gammaTablePath;
+      if (!target.empty()) {
+        error = option + " given twice";
+        return false;
+      }
+      target = value;
     }
+  }
+  if (!options.gammaExponents.empty() && !options.gammaTablePath.empty()) {
+    error = "--gamma and --gamma-table both given; the display has one look-up table";
+    return false;
   }
   if (!options.recordPath.empty() && options.recordPath == options.timingPath) {
     error = "--record and --timing name the same file";

@@ -146,6 +146,7 @@ TEST(GammaTableTest, MalformedValuesAndTablesAreRefusedNamingTheLineAndTheProble
       {{"--screen", "-1"}, "not \"-1\""},
       {{"--screen", "1", "--screen", "1"}, "--screen given twice"},
       {{"--gamma"}, "--gamma needs a value"},
+      {{"--gamma-table", "--record", "r.csv"}, "--gamma-table needs a value, not \"--record\""},
       {{"--gamma", "2", "--gamma-table", "t.csv"}, "--gamma and --gamma-table both given"},
       {{"--gamma-table", "a", "--gamma-table", "b"}, "--gamma-table given twice"},
   };
