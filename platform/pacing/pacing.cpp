@@ -1,6 +1,9 @@
 // The swap schedule (see pacing.h).
 #include "platform/pacing/pacing.h"
 
+#include <cstdlib>
+#include <cstring>
+
 namespace Kestravon {
 namespace platform {
 namespace pacing {
@@ -52,6 +55,22 @@ void waitUntil(double target, double spinCounts, double (*counter)(), void (*sle
     if (now >= target) return;
     if (now < wakeAt) sleep(wakeAt - now);
   }
+}
+
+bool switchedOffByEnvironment() {
+  const char* value = std::getenv("KESTRAVON_UNPACED");
+  return value != nullptr && std::strcmp(value, "1") == 0;
+}
+
+double timeTestSwaps(void (*swapBlank)(), double (*counter)()) {
+  double first = 0.0;
+  double last = 0.0;
+  for (int i = 0; i < kTestSwaps; ++i) {
+    swapBlank();
+    last = counter();
+    if (i == 0) first = last;
+  }
+  return (last - first) / (kTestSwaps - 1);
 }
 
 bool swapsWait(double meanInterval, double periodCounts) {

@@ -32,10 +32,19 @@ double nextSwapTime(PacingSchedule& schedule, double now, bool driverSyncs);
 // late by up to a scheduler tick, then watches the counter for the rest.
 void waitUntil(double target, double spinCounts, double (*counter)(), void (*sleep)(double counts));
 
+// KESTRAVON_UNPACED=1 in the environment switches pacing off, so that a
+// benchmark sees what a frame costs rather than the refresh period; a
+// driver that syncs still syncs.
+bool switchedOffByEnvironment();
+
 // A driver that accepts a swap interval of 1 may still not wait (vertical
 // sync forced off in its settings, a virtual display): when the canvas is
 // shown, this many blank frames are swapped and timed.
 constexpr int kTestSwaps = 8;
+// Swaps kTestSwaps blank frames (`swapBlank` clears and swaps one, done
+// when it returns) and gives their mean interval in counter units, from the
+// first swap's end to the last's.
+double timeTestSwaps(void (*swapBlank)(), double (*counter)());
 // Whether the test swaps waited for the display: their mean interval
 // (counter units, from the first swap's end to the last's) is at least half
 // the refresh period. A driver that waits gives about one period; one that

@@ -5,8 +5,6 @@
 #include <SDL.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
 #include <thread>
 
 #include "platform/pacing/pacing.h"
@@ -49,20 +47,27 @@ void paceSwap() {
   }
 }
 
-// KESTRAVON_UNPACED=1 in the environment switches pacing off, so that a
-// benchmark sees what a frame costs rather than the refresh period; a
-// driver that syncs still syncs.
-bool unpaced() {
-  const char* value = std::getenv("KESTRAVON_UNPACED");
-  return value != nullptr && std::strcmp(value, "1") == 0;
+// The blank frame the test swaps show, drawn with the context's own GL
+// (the backend links no GL library of its own).
+struct BlankFrame {
+  void (*clearColor)(float, float, float, float) = nullptr;
+  void (*clear)(unsigned) = nullptr;
+  SDL_Window* window = nullptr;
+};
+BlankFrame blank;
+
+void swapBlankFrame() {
+  constexpr unsigned kColorBufferBit = 0x4000;  // GL_COLOR_BUFFER_BIT
+  blank.clear(kColorBufferBit);
+  SDL_GL_SwapWindow(blank.window);
 }
 
 }  // namespace
 
 void setPacingPeriod(int requestedHz, int modeHz) {
   pacing::PacingSchedule& schedule = backend().pacing;
-  schedule.periodCounts =
-      pacing::pacingPeriod(requestedHz, modeHz, static_cast<double>(SDL_GetPerformanceFrequency()), unpaced());
+  schedule.periodCounts = pacing::pacingPeriod(requestedHz, modeHz, static_cast<double>(SDL_GetPerformanceFrequency()),
+                                               pacing::switchedOffByEnvironment());
   schedule.deadline = 0.0;
 }
 
@@ -72,26 +77,14 @@ void checkSwapsWait(SDL_Window* window) {
       SDL_GL_GetCurrentWindow() != window) {
     return;
   }
-  using ClearColor = void (*)(float, float, float, float);
-  using Clear = void (*)(unsigned);
-  const auto clearColor = reinterpret_cast<ClearColor>(SDL_GL_GetProcAddress("glClearColor"));
-  const auto clear = reinterpret_cast<Clear>(SDL_GL_GetProcAddress("glClear"));
-  if (clearColor == nullptr || clear == nullptr) {
+  blank.clearColor = reinterpret_cast<decltype(blank.clearColor)>(SDL_GL_GetProcAddress("glClearColor"));
+  blank.clear = reinterpret_cast<decltype(blank.clear)>(SDL_GL_GetProcAddress("glClear"));
+  blank.window = window;
+  if (blank.clearColor == nullptr || blank.clear == nullptr) {
     return;
   }
-  constexpr unsigned kColorBufferBit = 0x4000;  // GL_COLOR_BUFFER_BIT
-  clearColor(0.0F, 0.0F, 0.0F, 1.0F);
-  double first = 0.0;
-  double last = 0.0;
-  for (int i = 0; i < pacing::kTestSwaps; ++i) {
-    clear(kColorBufferBit);
-    SDL_GL_SwapWindow(window);
-    last = static_cast<double>(SDL_GetPerformanceCounter());
-    if (i == 0) {
-      first = last;
-    }
-  }
-  const double mean = (last - first) / (pacing::kTestSwaps - 1);
+  blank.clearColor(0.0F, 0.0F, 0.0F, 1.0F);
+  const double mean = pacing::timeTestSwaps(swapBlankFrame, counterNow);
   b.swapCheck.testSwaps = pacing::kTestSwaps;
   b.swapCheck.testSwapMs = mean * 1000.0 / static_cast<double>(SDL_GetPerformanceFrequency());
   b.driverSyncs = pacing::swapsWait(mean, b.pacing.periodCounts);

@@ -11,7 +11,6 @@
 #include <GL/gl.h>
 #include <windows.h>
 
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/pacing/pacing.h"
@@ -82,12 +81,6 @@ int currentModeHz() {
   return dm.dmDisplayFrequency > 1 ? static_cast<int>(dm.dmDisplayFrequency) : 0;
 }
 
-// KESTRAVON_UNPACED=1 switches pacing off (benchmarks), as on Linux.
-bool unpaced() {
-  const char* value = std::getenv("KESTRAVON_UNPACED");
-  return value != nullptr && std::strcmp(value, "1") == 0;
-}
-
 // Asks the driver for one retrace per swap, where it offers the control.
 void askSwapInterval(HGLRC context) {
   if (context == nullptr || swaps.asked == context) return;
@@ -107,19 +100,17 @@ void checkSwaps(HWND window) {
   if (wglGetCurrentContext() == nullptr || dc == nullptr || WindowFromDC(dc) != window) return;
   swaps.checked = true;
   const double frequency = counterFrequency();
-  const double period = pacing::pacingPeriod(swaps.requestedHz, currentModeHz(), frequency, unpaced());
+  const double period =
+      pacing::pacingPeriod(swaps.requestedHz, currentModeHz(), frequency, pacing::switchedOffByEnvironment());
   if (period <= 0.0) return;  // no rate to hold to
   glClearColor(0.0F, 0.0F, 0.0F, 1.0F);
-  double first = 0.0;
-  double last = 0.0;
-  for (int i = 0; i < pacing::kTestSwaps; ++i) {
-    glClear(GL_COLOR_BUFFER_BIT);
-    SwapBuffers(dc);
-    glFinish();  // the swap is done, not merely queued
-    last = counterNow();
-    if (i == 0) first = last;
-  }
-  const double mean = (last - first) / (pacing::kTestSwaps - 1);
+  const double mean = pacing::timeTestSwaps(
+      [] {
+        glClear(GL_COLOR_BUFFER_BIT);
+        SwapBuffers(wglGetCurrentDC());
+        glFinish();  // the swap is done, not merely queued
+      },
+      counterNow);
   swaps.check.testSwaps = pacing::kTestSwaps;
   swaps.check.testSwapMs = mean * 1000.0 / frequency;
   if (!pacing::swapsWait(mean, period)) {
