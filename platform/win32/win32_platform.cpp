@@ -59,6 +59,7 @@ struct Swaps {
   bool checked = false;
   bool paced = false;
   pacing::PacingSchedule schedule;
+  double countsPerSecond = 0.0;  // the counter's frequency, read when the swaps are checked
 };
 Swaps swaps;
 
@@ -73,11 +74,11 @@ double counterNow() {
   return static_cast<double>(c.QuadPart);
 }
 
+// The selected display's rate; 0 when unknown (0 and 1 stand for the
+// hardware's default rate).
 int currentModeHz() {
   DEVMODEA dm;
-  std::memset(&dm, 0, sizeof dm);
-  dm.dmSize = sizeof dm;
-  if (!EnumDisplaySettingsA(win32::selectedDevice(), ENUM_CURRENT_SETTINGS, &dm)) return 0;
+  if (!win32::currentSettings(dm)) return 0;
   return dm.dmDisplayFrequency > 1 ? static_cast<int>(dm.dmDisplayFrequency) : 0;
 }
 
@@ -100,6 +101,7 @@ void checkSwaps(HWND window) {
   if (wglGetCurrentContext() == nullptr || dc == nullptr || WindowFromDC(dc) != window) return;
   swaps.checked = true;
   const double frequency = counterFrequency();
+  swaps.countsPerSecond = frequency;
   const double period =
       pacing::pacingPeriod(swaps.requestedHz, currentModeHz(), frequency, pacing::switchedOffByEnvironment());
   if (period <= 0.0) return;  // no rate to hold to
@@ -124,11 +126,10 @@ void checkSwaps(HWND window) {
 // Holds a swap to its moment on the schedule: sleeps until shortly before
 // it, then watches the counter.
 void paceSwap() {
-  const double frequency = counterFrequency();
   const double target = pacing::nextSwapTime(swaps.schedule, counterNow(), false);
-  const double spin = 0.002 * frequency;  // a Sleep may end up to a tick late
+  const double spin = 0.002 * swaps.countsPerSecond;  // a Sleep may end up to a tick late
   pacing::waitUntil(target, spin, counterNow,
-                    [](double counts) { Sleep(static_cast<DWORD>(counts * 1000.0 / counterFrequency())); });
+                    [](double counts) { Sleep(static_cast<DWORD>(counts * 1000.0 / swaps.countsPerSecond)); });
 }
 
 bool isDoubleBuffered(HDC dc, int format) {
@@ -316,8 +317,7 @@ SwapSync describeDisplay(DisplayMode& current) {
     current.width = static_cast<int>(dm.dmPelsWidth);
     current.height = static_cast<int>(dm.dmPelsHeight);
     current.bitsPerPixel = static_cast<int>(dm.dmBitsPerPel);
-    // 0 and 1 stand for the hardware's default rate.
-    current.frequency = dm.dmDisplayFrequency > 1 ? static_cast<int>(dm.dmDisplayFrequency) : 0;
+    current.frequency = currentModeHz();
   }
   if (swaps.paced) return SwapSync::ByBackend;
   // Checked when the canvas was shown: the test swaps waited for the display.
