@@ -8,12 +8,11 @@ using namespace Kestravon;
 
 namespace {
 
-int framesOn;  // registered with the library: must live as long as the program
+int framesOn = 6;  // registered with the library: must live as long as the program
 
 }  // namespace
 
 void stimulus_main() {
-  framesOn = 6;  // each run starts here (a test runs the routine many times)
   Range range;
   VariableRegistrar::add(framesOn).label("Frames on").range(1 <= range <= 30).step(5).step(1);
 

@@ -14,7 +14,7 @@ int falseStarts = 0;
 
 namespace {
 
-int waitFrames;  // registered: lives as long as the program
+int waitFrames = 90;  // registered: lives as long as the program
 
 // Milliseconds between two counter readings, to the counter's precision.
 double millisecondsBetween(const Clock& from, const Clock& to) {
@@ -24,9 +24,8 @@ double millisecondsBetween(const Clock& from, const Clock& to) {
 }  // namespace
 
 void stimulus_main() {
-  lastResponseMs = 0;  // each run starts afresh (a test runs the routine many times)
+  lastResponseMs = 0;
   falseStarts = 0;
-  waitFrames = 90;
   Range range;
   VariableRegistrar::add(waitFrames).label("Wait (frames)").range(10 <= range <= 600).step(60).step(10);
 
