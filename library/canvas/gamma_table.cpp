@@ -1,9 +1,10 @@
 #include "library/canvas/gamma_table.h"
 
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -31,14 +32,12 @@ std::vector<std::string> splitFields(const std::string& line) {
   }
 }
 
-// The whole field as a number (NaN and infinities included: the caller
-// says what is wrong with them); false when it is not one.
+// The whole field as a number, whatever the C locale (NaN and infinities
+// included: the caller says what is wrong with them); false when it is not one.
 bool toNumber(const std::string& field, double& value) {
-  if (field.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtod(field.c_str(), &end);
-  return end == field.c_str() + field.size() && errno != ERANGE;
+  const char* end = field.data() + field.size();
+  const auto result = std::from_chars(field.data(), end, value);
+  return !field.empty() && result.ec == std::errc() && result.ptr == end;
 }
 
 std::string number(double value) {
@@ -47,13 +46,12 @@ std::string number(double value) {
   return text;
 }
 
+// The optional first row "r,g,b" (any case).
 bool isHeader(const std::vector<std::string>& fields) {
   if (fields.size() != 3) return false;
-  for (int c = 0; c < 3; ++c) {
-    if (fields[static_cast<std::size_t>(c)] != kChannelNames[c] &&
-        fields[static_cast<std::size_t>(c)] != std::string(1, static_cast<char>(kChannelNames[c][0] - 'a' + 'A'))) {
-      return false;
-    }
+  for (std::size_t c = 0; c < 3; ++c) {
+    const std::string& field = fields[c];
+    if (field.size() != 1 || std::tolower(static_cast<unsigned char>(field[0])) != kChannelNames[c][0]) return false;
   }
   return true;
 }
