@@ -401,9 +401,12 @@ bool SessionRecord::open(const SessionOptions& options, std::string& error) {
 
 bool SessionRecord::active() { return session().active; }
 
-void SessionRecord::canvasOpened(int width, int height, int bitsPerPixel, double refreshRate) {
+void SessionRecord::canvasOpened(int width, int height, int bitsPerPixel, double refreshRate,
+                                 const std::string& displayLines) {
   Session& s = session();
   if (!s.active) return;
+  s.record.append(displayLines.c_str(), displayLines.size());
+  s.timing.append(displayLines.c_str(), displayLines.size());
   platform::DisplayMode obtained;
   const platform::SwapSync sync = platform::describeDisplay(obtained);
   Line display;
@@ -450,13 +453,6 @@ void SessionRecord::canvasOpened(int width, int height, int bitsPerPixel, double
   }
   s.record.flush();
   s.timing.flush();
-}
-
-void SessionRecord::displayNote(const std::string& lines) {
-  Session& s = session();
-  if (!s.active || lines.empty()) return;
-  s.record.append(lines.c_str(), lines.size());
-  s.timing.append(lines.c_str(), lines.size());
 }
 
 void SessionRecord::framePresented(double intervalLimit, double intervalOffset) {

@@ -29,12 +29,12 @@ class SessionRecord {
   static bool open(const SessionOptions& options, std::string& error);
   static bool active();
 
-  // A canvas has opened: the display lines and the column headers (the
-  // first time). Asked: the mode the canvas asked for.
-  static void canvasOpened(int width, int height, int bitsPerPixel, double refreshRate);
-  // Lines on the display ("# ..." each, possibly none) for both files'
-  // headers, written just before canvasOpened's.
-  static void displayNote(const std::string& lines);
+  // A canvas has opened: `displayLines` (which display and what its
+  // look-up table holds: "# ..." lines, possibly none), the display lines
+  // and the column headers (the first time). Asked: the mode the canvas
+  // asked for.
+  static void canvasOpened(int width, int height, int bitsPerPixel, double refreshRate,
+                           const std::string& displayLines);
   // A frame was presented (called after every swap). intervalLimit and
   // intervalOffset are the canvas's accounting rule for missed periods.
   static void framePresented(double intervalLimit, double intervalOffset);

@@ -52,9 +52,9 @@ void connectLayers() {
   VariableRegistry::valueChanged = SessionRecord::valueChanged;
   canvasHooks.opening = [] { applyStartingValues(application.options.settings); };
   canvasHooks.opened = [](const Canvas& canvas) {
-    SessionRecord::displayNote(SubjectDisplay::headerLines(static_cast<int>(canvas.api->gammaRampLoaded.size() / 3)));
     SessionRecord::canvasOpened(static_cast<int>(canvas.width), static_cast<int>(canvas.height), canvas.colorDepth,
-                                canvas.refreshRate);
+                                canvas.refreshRate,
+                                SubjectDisplay::headerLines(static_cast<int>(canvas.api->gammaRampLoaded.size() / 3)));
     recordStartingValues();
   };
   canvasHooks.drawing = ParameterConsole::refresh;
