@@ -27,10 +27,12 @@
 //   (the schedule is platform/pacing/, shared with the Win32 backend).
 //
 // The files, one concern each: startup.cpp (SDL start, message box,
-// memory), scheduling.cpp (priority), display_mode.cpp, windows.cpp,
-// gl_context.cpp (and the swap check and pacing), events.cpp, counter.cpp,
-// desktop_safety.cpp, display_loss.cpp, mode_emulation.cpp. This header holds the one state they share and the
-// declarations they call each other by.
+// memory), scheduling.cpp (priority), display_mode.cpp, x_screens.cpp,
+// windows.cpp, gl_context.cpp (and the swap check and pacing),
+// gamma_ramp.cpp, events.cpp (and key_translation.cpp), counter.cpp,
+// desktop_safety.cpp, display_loss.cpp, mode_emulation.cpp. This header
+// holds the one state they share and the declarations they call each
+// other by.
 #pragma once
 
 #include <SDL.h>
