@@ -72,16 +72,18 @@ int onXError(Display* display, XErrorEvent* error) {
   return previousErrorHandler != nullptr ? previousErrorHandler(display, error) : 0;
 }
 
-// Gives the desktop its mode back with the canvas window gone. SDL cannot:
-// it would wait for ever for the vanished window to be unmapped. So the
-// mode is set on a connection of its own, through RandR as `xrandr -s`
-// does, and SDL is left as it is for the process's end.
+// Gives the desktop its look-up table and mode back with the canvas window
+// gone. SDL cannot: it would wait for ever for the vanished window to be
+// unmapped. The table goes back as always (the connection stands; only
+// the window is gone), the mode is set on a connection of its own, through
+// RandR as `xrandr -s` does, and SDL is left as it is for the process's end.
 void giveDesktopBackWithoutCanvas() {
   Backend& b = backend();
+  restoreGammaRamp();
   SDL_DisplayMode current{};
   SDL_DisplayMode desktop{};
-  const bool switched = b.videoUp && SDL_GetCurrentDisplayMode(0, &current) == 0 &&
-                        SDL_GetDesktopDisplayMode(0, &desktop) == 0 &&
+  const bool switched = b.videoUp && SDL_GetCurrentDisplayMode(b.display, &current) == 0 &&
+                        SDL_GetDesktopDisplayMode(b.display, &desktop) == 0 &&
                         (current.w != desktop.w || current.h != desktop.h);
   b.videoUp = false;  // the exit handlers leave SDL alone
 #ifdef KESTRAVON_HAVE_XRANDR

@@ -125,6 +125,16 @@ expect_status "crash" 139
 expect_screen "crash: back" 1280x1024
 expect_ramp "crash: after" "$own"
 
+"$program" --gamma 2.0 2>"$work/err" &
+pid=$!
+expect_mode_switched "destroyed canvas" 15
+expect_inverse "destroyed canvas: during the run"
+xdotool windowclose "$(window_id "Kestravon Main Window")"
+wait_pid $pid 10
+expect_status "destroyed canvas" 15
+expect_screen "destroyed canvas: back" 1280x1024
+expect_ramp "destroyed canvas: after" "$own"
+
 # --- malformed values and tables: 2, before anything changes ---------------------------
 printf '0,0,0\n0.5,0.5,0.5\n0.4,1,1\n' >"$work/decreasing.csv"
 printf '0,0,0\n1,1\n' >"$work/columns.csv"
