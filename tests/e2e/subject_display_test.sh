@@ -91,25 +91,27 @@ base=${DISPLAY%.*}
 own=$(ramp)
 echo "original ramp: $own"
 
-"$program" --gamma 2.0 2>"$work/err" &
-pid=$!
-expect_mode_switched "Escape" 15
-expect_inverse "Escape: during the run"
-xdotool key Escape
-wait_pid $pid 10
-expect_status "Escape" 128
-expect_screen "Escape: back" 1280x1024
-expect_ramp "Escape: after" "$own"
-
-"$program" --gamma 2.0 2>"$work/err" &
-pid=$!
-expect_mode_switched "SIGTERM" 15
-expect_inverse "SIGTERM: during the run"
-kill -s TERM $pid
-wait_pid $pid 10
-expect_status "SIGTERM" 143
-expect_screen "SIGTERM: back" 1280x1024
-expect_ramp "SIGTERM: after" "$own"
+# ends_restored WHAT STATUS COMMAND...: a run with --gamma 2.0 switches the
+# mode and loads the inverse; COMMAND ends it (the program is $pid); it
+# ends with STATUS, the mode and the original ramp given back.
+ends_restored() {
+  local what=$1 status=$2
+  shift 2
+  "$program" --gamma 2.0 2>"$work/err" &
+  pid=$!
+  expect_mode_switched "$what" 15
+  expect_inverse "$what: during the run"
+  "$@"
+  wait_pid $pid 10
+  expect_status "$what" "$status"
+  expect_screen "$what: back" 1280x1024
+  expect_ramp "$what: after" "$own"
+}
+terminate() { kill -s TERM "$pid"; }
+close_canvas() { xdotool windowclose "$(window_id "Kestravon Main Window")"; }
+ends_restored "Escape" 128 xdotool key Escape
+ends_restored "SIGTERM" 143 terminate
+ends_restored "destroyed canvas" 15 close_canvas
 
 "$faulty" crash-mid-run --pause --gamma 2.0 >"$work/out" 2>"$work/err" &
 pid=$!
@@ -124,16 +126,6 @@ wait_pid $pid 10
 expect_status "crash" 139
 expect_screen "crash: back" 1280x1024
 expect_ramp "crash: after" "$own"
-
-"$program" --gamma 2.0 2>"$work/err" &
-pid=$!
-expect_mode_switched "destroyed canvas" 15
-expect_inverse "destroyed canvas: during the run"
-xdotool windowclose "$(window_id "Kestravon Main Window")"
-wait_pid $pid 10
-expect_status "destroyed canvas" 15
-expect_screen "destroyed canvas: back" 1280x1024
-expect_ramp "destroyed canvas: after" "$own"
 
 # --- malformed values and tables: 2, before anything changes ---------------------------
 printf '0,0,0\n0.5,0.5,0.5\n0.4,1,1\n' >"$work/decreasing.csv"
