@@ -97,7 +97,7 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
   options = SessionOptions();
   bool priorityGiven = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string option = arguments[i];
+    const std::string& option = arguments[i];
     if (option == "--help" || option == "-h") {
       options.help = true;
       continue;
@@ -127,7 +127,8 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
       continue;
     }
     if (!given) {
-      error = option + " needs a value" + notThat;
+      error = option;
+      error.append(" needs a value").append(notThat);
       return false;
     }
     if (option == "--set") {
