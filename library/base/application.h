@@ -18,6 +18,7 @@ struct Application {
   SessionOptions options;  // read from commandLine by start-up
 };
 
-extern Application application;
+// Its storage: LibraryState (library/shell/library_state.h).
+extern Application& application;
 
 }  // namespace Kestravon

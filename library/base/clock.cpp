@@ -5,8 +5,6 @@
 
 namespace Kestravon {
 
-std::int64_t Clock::countsPerMillisecond = 0;
-
 Clock::Clock() : count(0) { update(); }
 
 void Clock::update() { platform::queryPerformanceCounter(count); }

@@ -15,7 +15,7 @@ class Clock {
   double milliseconds() const;
 
   // Ticks per millisecond; set once at start-up by initialize().
-  static std::int64_t countsPerMillisecond;
+  static std::int64_t& countsPerMillisecond;
   // Reads the counter frequency; throws Exception when there is no usable counter.
   static void initialize();
 

@@ -7,10 +7,6 @@
 
 namespace Kestravon {
 
-unsigned char Keyboard::states[4][Keyboard::kTableSize];
-int (*Keyboard::escapeExitStatus)() = nullptr;
-std::int32_t Keyboard::keyMap[Keyboard::kTableSize];
-
 namespace {
 
 enum Table { kCurrent = 0, kPrevious = 1, kPushed = 2, kReleased = 3 };

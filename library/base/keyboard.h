@@ -57,12 +57,13 @@ class Keyboard {
 
   enum { kTableSize = 256 };
   // current, previous, pushed latch, released latch, in that order.
-  static unsigned char states[4][kTableSize];
-  static std::int32_t keyMap[kTableSize];
+  // (Their storage: LibraryState, library/shell/library_state.h.)
+  static unsigned char (&states)[4][kTableSize];
+  static std::int32_t (&keyMap)[kTableSize];
 
   // The status the Escape key-down ends the process with: 128 while this
   // is null; start-up sets it to finalStatus (3 once the record lost rows).
-  static int (*escapeExitStatus)();
+  static int (*&escapeExitStatus)();
 };
 
 // Takes at most one message: Escape key-down ends the process (with status

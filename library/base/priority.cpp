@@ -2,16 +2,12 @@
 
 #include <cstdio>
 
+#include "library/base/base_state.h"
+
 namespace Kestravon {
 
-namespace {
-
-Priority asked = Priority::Normal;
-
-}  // namespace
-
 bool setPriority(Priority priority) {
-  asked = priority;
+  baseState.priorityAsked = priority;
   std::string refused;
   if (platform::setPriority(priority, refused)) return true;
   std::fprintf(stderr, "Kestravon: --priority %s: %s; running at %s\n", priorityName(priority), refused.c_str(),
@@ -20,7 +16,7 @@ bool setPriority(Priority priority) {
   return false;
 }
 
-Priority priorityAsked() { return asked; }
+Priority priorityAsked() { return baseState.priorityAsked; }
 
 std::string schedulingObtained() { return platform::describeScheduling(); }
 

@@ -12,9 +12,6 @@
 
 namespace Kestravon {
 
-Canvas* currentCanvas = nullptr;
-CanvasHooks canvasHooks;
-
 namespace {
 
 constexpr std::uint32_t kPixelFormatFlags = platform::kPfdDoubleBuffer | platform::kPfdDrawToBitmap |

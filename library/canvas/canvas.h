@@ -102,7 +102,8 @@ extern template void Canvas::drawNumber<double>(double, double, double, Color, b
 void setDrawingState(double width, double height);
 
 // The first canvas that opened; text and the parameter console draw through it.
-extern Canvas* currentCanvas;
+// (Its storage, and canvasHooks': LibraryState, library/shell/library_state.h.)
+extern Canvas*& currentCanvas;
 
 // What the layers above the canvas do at its moments. The canvas knows
 // nothing above it: start-up connects these (initializeLibrary) to the
@@ -119,7 +120,7 @@ struct CanvasHooks {
   // Canvas::flip, after the swap and before the frame accounting.
   void (*presented)(const Canvas& canvas) = nullptr;
 };
-extern CanvasHooks canvasHooks;
+extern CanvasHooks& canvasHooks;
 
 // Draws on currentCanvas; a canvas must be open.
 void drawText(const std::string& text, double x, double y, Color color);

@@ -9,12 +9,6 @@
 
 namespace Kestravon {
 
-std::uint32_t segmentLists[128];
-std::uint32_t fontLists[128];
-std::uint32_t circleListsA[4];
-std::uint32_t circleListsB[4];
-int digitHeight = 0;
-
 namespace {
 
 void buildSevenSegmentFont() {

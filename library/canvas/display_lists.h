@@ -6,12 +6,13 @@
 
 namespace Kestravon {
 
-extern std::uint32_t segmentLists[128];
-extern std::uint32_t fontLists[128];
-extern std::uint32_t circleListsA[4];
-extern std::uint32_t circleListsB[4];
+// (Their storage: LibraryState, library/shell/library_state.h.)
+extern std::uint32_t (&segmentLists)[128];
+extern std::uint32_t (&fontLists)[128];
+extern std::uint32_t (&circleListsA)[4];
+extern std::uint32_t (&circleListsB)[4];
 // Line-spacing base of the seven-segment digits: 2 * scale + 3.
-extern int digitHeight;
+extern int& digitHeight;
 
 void buildDisplayLists();
 

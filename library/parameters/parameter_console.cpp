@@ -6,9 +6,6 @@
 
 namespace Kestravon {
 
-bool ParameterConsole::enabled = false;
-VariableRegistry::List::iterator ParameterConsole::selected;
-bool ParameterConsole::hasSelection = false;
 const Color ParameterConsole::rowColors[2] = {Color(1.0, 1.0, 1.0, 0.5), Color(1.0, 1.0, 1.0, 1.0)};
 
 void ParameterConsole::setEnabled(bool on) { enabled = on; }

@@ -17,9 +17,10 @@ class ParameterConsole {
   static void selectFirst();
   static void selectNone();
 
-  static bool enabled;
-  static VariableRegistry::List::iterator selected;
-  static bool hasSelection;
+  // (Their storage: LibraryState, library/shell/library_state.h.)
+  static bool& enabled;
+  static VariableRegistry::List::iterator& selected;
+  static bool& hasSelection;
   static const Color rowColors[2];  // unselected, selected
 };
 

@@ -1,13 +1,12 @@
 #include "library/parameters/starting_values.h"
 
 #include "library/base/exception.h"
+#include "library/parameters/parameter_state.h"
 #include "library/parameters/variable_registry.h"
 
 namespace Kestravon {
 
 namespace {
-
-bool applied = false;
 
 [[noreturn]] void refuse(const std::string& setting, const std::string& why) {
   throw RefusedOption("--set \"" + setting + "\": " + why);
@@ -16,8 +15,8 @@ bool applied = false;
 }  // namespace
 
 void applyStartingValues(const std::vector<std::string>& settings) {
-  if (applied) return;
-  applied = true;
+  if (parameterState.startingValuesApplied) return;
+  parameterState.startingValuesApplied = true;
   for (const std::string& setting : settings) {
     const std::size_t equals = setting.find('=');
     const std::string label = setting.substr(0, equals);
@@ -36,6 +35,6 @@ void applyStartingValues(const std::vector<std::string>& settings) {
   }
 }
 
-void resetStartingValues() { applied = false; }
+void resetStartingValues() { parameterState.startingValuesApplied = false; }
 
 }  // namespace Kestravon

@@ -10,6 +10,7 @@
 
 #include "library/canvas/canvas.h"
 #include "library/parameters/parameter_console.h"
+#include "library/parameters/parameter_state.h"
 #include "library/parameters/starting_values.h"
 
 namespace Kestravon {
@@ -190,12 +191,7 @@ template class VariableMonitor_Holder_Instance<double>;
 
 // ---- registry --------------------------------------------------------------
 
-void (*VariableRegistry::valueChanged)(const std::string& label, const char* value) = nullptr;
-
-VariableRegistry::List& VariableRegistry::holders() {
-  static List list;
-  return list;
-}
+VariableRegistry::List& VariableRegistry::holders() { return parameterState.registry; }
 
 VariableMonitor_Holder* VariableRegistry::find(void* key) {
   if (key == nullptr) throw false;
@@ -252,10 +248,7 @@ namespace {
 
 // Holders live until the process ends, whether or not the registry still
 // lists them; this keeps them owned (and reachable) for that whole time.
-std::vector<VariableMonitor_Holder*>& everyHolder() {
-  static auto* all = new std::vector<VariableMonitor_Holder*>();
-  return *all;
-}
+std::vector<VariableMonitor_Holder*>& everyHolder() { return parameterState.everyHolder; }
 
 template <typename T>
 bool takeFirstValue(VariableMonitor_Holder* now, VariableMonitor_Holder* earlier) {

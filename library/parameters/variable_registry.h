@@ -84,7 +84,7 @@ class VariableRegistry {
   // Told of every change a step (the console's, or increment/decrement)
   // makes, with the new value as formatValue writes it; null: nobody
   // listens. Start-up connects the session record.
-  static void (*valueChanged)(const std::string& label, const char* value);
+  static void (*&valueChanged)(const std::string& label, const char* value);
 };
 
 // What registration returns: chain label, range and the two steps on it.

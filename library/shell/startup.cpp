@@ -23,6 +23,7 @@
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/starting_values.h"
 #include "library/parameters/variable_registry.h"
+#include "library/shell/library_state.h"
 #include "library/shell/session_record.h"
 
 namespace Kestravon {
@@ -35,11 +36,10 @@ void RoutineRunner::run() {
 namespace {
 
 // The record's frame-0 row of every registered variable, once per registry.
-bool startingValuesRecorded = false;
-
 void recordStartingValues() {
-  if (startingValuesRecorded || !SessionRecord::active()) return;
-  startingValuesRecorded = true;
+  bool& recorded = libraryState.shell.startingValuesRecorded;
+  if (recorded || !SessionRecord::active()) return;
+  recorded = true;
   for (VariableMonitor_Holder* holder : VariableRegistry::holders()) {
     char value[32];
     holder->formatValue(value, sizeof value);
@@ -69,7 +69,7 @@ void initializeLibrary() {
   Clock::initialize();
   Keyboard::reset();
   VariableRegistry::clear();
-  startingValuesRecorded = false;
+  libraryState.shell.startingValuesRecorded = false;
   connectLayers();
 }
 
@@ -138,6 +138,7 @@ int finalStatus(int status) { return SessionRecord::rowsLost() ? kRecordWriteFai
 
 int startUp(platform::Instance instance, platform::Instance previousInstance, const char* commandLine, int showCommand,
             Routine routine) {
+  libraryState.reset();  // a run in a process that ran one before starts afresh
   keepStandardDescriptorsOpen();
   // The options, and the files they name, before anything touches the display.
   std::string error;

@@ -1,23 +1,10 @@
 // Start-up: registration, the hidden listener window, library
 // initialisation, the routine runner and the failure notification.
 //
-// All of the library's state is process-wide. What it is, and what sets it
-// back (a test fixture calls these same steps):
-//   Application record (application.h)   filled by startUp, options included
-//   session record (session_record.h)     SessionRecord::open, from startUp
-//   Clock divisor (clock.h)               Clock::initialize   } initializeLibrary
-//   key tables and key map (keyboard.h)   Keyboard::reset     }
-//   variable registry (variable_registry.h),                  }
-//     the console's selection and the                         }
-//     starting-value flags                VariableRegistry::clear
-//   the hooks the lower layers announce   connected            }
-//     through (CanvasHooks, VariableRegistry::valueChanged)    }
-//   each variable's first value           kept for the process; a new run registering it again starts there
-//   the status Escape ends with           Keyboard::escapeExitStatus, set by startUp
-//   the console's switch                  RoutineRunner::run (mode 0 switches it on)
-//   currentCanvas, display-list tables    the first Canvas sets them; Canvas::release clears currentCanvas
-//   predefined colours                    constants, made before main
-// Each backend keeps its own state behind platform.h (headless: reset()).
+// The library's process-wide state is one LibraryState (library_state.h).
+// startUp sets it back first (LibraryState::reset), then fills the
+// Application record and runs initializeLibrary; a test fixture calls the
+// same two.
 #pragma once
 
 #include <cstdint>

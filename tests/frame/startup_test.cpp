@@ -12,9 +12,12 @@
 #include "library/base/clock.h"
 #include "library/base/exception.h"
 #include "library/base/keyboard.h"
+#include "library/base/priority.h"
 #include "library/canvas/canvas.h"
+#include "library/canvas/display_lists.h"
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/variable_registry.h"
+#include "library/shell/library_state.h"
 #include "library/shell/session_record.h"
 #include "tests/support/headless_fixture.h"
 
@@ -143,6 +146,41 @@ TEST_F(StartUpTest, InitializeLibraryEmptiesTheRegistryAndResetsTheKeyboard) {
   EXPECT_TRUE(VariableRegistry::holders().empty());
   EXPECT_EQ(Keyboard::states[2][0x27], 0);
   EXPECT_EQ(Keyboard::keyMap[Key::Escape], 0x1B);
+}
+
+// Whatever a run leaves in the library's state, the next run in the same
+// process (offscreen::run, a test) finds it as the process was loaded,
+// but for the holders made so far (their first values are kept).
+TEST_F(StartUpTest, ASecondRunInTheProcessStartsAsTheFirstDid) {
+  static int variable = 0;
+  ASSERT_EQ(startUp(nullptr, nullptr, "--priority high --set \"Speed=3\"", 1,
+                    [] {
+                      VariableRegistrar::add(variable).label("Speed");
+                      static Canvas* const left = reinterpret_cast<Canvas*>(&variable);
+                      currentCanvas = left;
+                      digitHeight = 19;
+                      Keyboard::states[2][0x27] = 0x80;
+                      parameterState.startingValuesApplied = true;
+                    }),
+            0);
+  const std::size_t holdersMade = parameterState.everyHolder.size();
+  ASSERT_EQ(priorityAsked(), Priority::High);
+
+  hl::reset();  // the backend starts afresh too, as offscreen::run does
+  EXPECT_EQ(runStartUp([] {
+              EXPECT_EQ(currentCanvas, nullptr);
+              EXPECT_EQ(digitHeight, 0);
+              EXPECT_EQ(Keyboard::states[2][0x27], 0);
+              EXPECT_EQ(priorityAsked(), Priority::Normal);
+              EXPECT_TRUE(application.options.settings.empty());
+              EXPECT_TRUE(VariableRegistry::holders().empty());
+              EXPECT_FALSE(parameterState.startingValuesApplied);
+              EXPECT_TRUE(ParameterConsole::enabled);
+              ++routineRuns;
+            }),
+            0);
+  EXPECT_EQ(routineRuns, 1);
+  EXPECT_EQ(parameterState.everyHolder.size(), holdersMade);
 }
 
 TEST_F(StartUpTest, RunnerModeDecidesTheConsoleSwitch) {

@@ -1,7 +1,0 @@
-#include "library/base/application.h"
-
-namespace Kestravon {
-
-Application application;
-
-}  // namespace Kestravon
