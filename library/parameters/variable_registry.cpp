@@ -246,10 +246,6 @@ void VariableRegistry::clear() {
 
 namespace {
 
-// Holders live until the process ends, whether or not the registry still
-// lists them; this keeps them owned (and reachable) for that whole time.
-std::vector<VariableMonitor_Holder*>& everyHolder() { return parameterState.everyHolder; }
-
 template <typename T>
 bool takeFirstValue(VariableMonitor_Holder* now, VariableMonitor_Holder* earlier) {
   auto* n = dynamic_cast<VariableMonitor_Holder_Instance<T>*>(now);
@@ -264,7 +260,7 @@ bool takeFirstValue(VariableMonitor_Holder* now, VariableMonitor_Holder* earlier
 // an earlier run registered it (same address, type and label).
 void startAfresh(VariableMonitor_Holder* holder) {
   const VariableRegistry::List& listed = VariableRegistry::holders();
-  for (VariableMonitor_Holder* earlier : everyHolder()) {
+  for (VariableMonitor_Holder* earlier : parameterState.everyHolder) {
     if (earlier == holder) return;  // none before it
     if (earlier->identifier() != holder->identifier() || earlier->labelText() != holder->labelText()) continue;
     if (std::find(listed.begin(), listed.end(), earlier) != listed.end()) continue;  // this run's own
@@ -305,7 +301,7 @@ namespace {
 template <typename T>
 VariableBinding addHolder(T& variable) {
   VariableMonitor_Holder* holder = new VariableMonitor_Holder_Instance<T>(&variable);
-  everyHolder().push_back(holder);
+  parameterState.everyHolder.push_back(holder);  // owned, and reachable, until the process ends
   VariableRegistry::holders().push_back(holder);
   ParameterConsole::selectFirst();
   return VariableBinding{&variable, false};
