@@ -35,8 +35,9 @@
 namespace Kestravon {
 namespace platform {
 
-// A window lives until reset() even after it is destroyed, so that handles
-// tests hold stay comparable and lastCanvasWindow() can return it.
+// A window lives until reset() even after it is destroyed (the model's
+// window table owns it), so that handles tests hold stay comparable and
+// lastCanvasWindow() can return it.
 struct WindowObject {
   std::string className;
   std::string title;
@@ -69,13 +70,10 @@ constexpr int kOnlyPixelFormat = 1;
 struct Backend {
   State state;
   Faults faults;
-  win32_model::MessageQueue queue;
-  win32_model::ClassTable classes;
-  win32_model::WindowTable windowTable;
+  win32_model::Model model;
   std::int64_t frequency = kDefaultFrequency;
   std::int64_t count = 0;
   std::int64_t ticksPerSwap = 0;
-  std::vector<std::unique_ptr<WindowObject>> windows;
   std::vector<std::unique_ptr<DeviceContextObject>> deviceContexts;
   std::vector<std::unique_ptr<GLContextObject>> contexts;
   Window lastCanvas = nullptr;
@@ -100,8 +98,6 @@ DeviceContextObject* findHeldDeviceContext(DeviceContext dc);  // null unless ma
 // The live window of a held device context, as every GL operation needs it; null otherwise.
 WindowObject* windowOfHeldDeviceContext(DeviceContext dc);
 std::size_t findContextIndex(GLContext context);  // contexts.size() when unknown
-// The canvas that would have the keyboard focus: the newest one still open.
-Window focusWindow();
 
 // ---- egl_frames.cpp -----------------------------------------------------------
 EGLDisplay eglDisplay();

@@ -25,18 +25,9 @@ std::string hex(std::uint32_t value) {
   return buffer;
 }
 
-WindowObject* findWindow(Window window) {
-  if (window == nullptr) return nullptr;
-  for (const auto& w : backend().windows) {
-    if (w.get() == window) return w.get();
-  }
-  return nullptr;
-}
+WindowObject* findWindow(Window window) { return backend().model.windows.isKnown(window) ? window : nullptr; }
 
-WindowObject* findLiveWindow(Window window) {
-  WindowObject* w = findWindow(window);
-  return w != nullptr && backend().windowTable.isLive(window) ? w : nullptr;
-}
+WindowObject* findLiveWindow(Window window) { return backend().model.windows.isLive(window) ? window : nullptr; }
 
 DeviceContextObject* findHeldDeviceContext(DeviceContext dc) {
   if (dc == nullptr) return nullptr;
@@ -59,14 +50,6 @@ std::size_t findContextIndex(GLContext context) {
   return contexts.size();
 }
 
-Window focusWindow() {
-  const Backend& b = backend();
-  for (auto it = b.windows.rbegin(); it != b.windows.rend(); ++it) {
-    if ((*it)->canvas && b.windowTable.isLive(it->get())) return it->get();
-  }
-  return nullptr;
-}
-
 // ---- headless.h ------------------------------------------------------------------
 
 void reset() {
@@ -81,14 +64,14 @@ Faults& faults() { return backend().faults; }
 // taken; everything else is posted.
 void pushMessage(const Message& message) {
   if (win32_model::isInputMessage(message.id)) {
-    backend().queue.input(message);
+    backend().model.queue.input(message);
   } else {
-    backend().queue.post(message);
+    backend().model.queue.post(message);
   }
 }
 
-void pushKeyDown(int virtualKey) { backend().queue.key(virtualKey, 0, true); }
-void pushKeyUp(int virtualKey) { backend().queue.key(virtualKey, 0, false); }
+void pushKeyDown(int virtualKey) { backend().model.queue.key(virtualKey, 0, true); }
+void pushKeyUp(int virtualKey) { backend().model.queue.key(virtualKey, 0, false); }
 
 void pushClose(Window window) { pushOther(kMsgClose, window); }
 
@@ -101,9 +84,9 @@ void pushOther(std::uint32_t id, Window window) {
   pushMessage(message);
 }
 
-std::size_t pendingMessages() { return backend().queue.pending(); }
+std::size_t pendingMessages() { return backend().model.queue.pending(); }
 
-void setKeyDown(int virtualKey, bool down) { backend().queue.keys().set(virtualKey, down); }
+void setKeyDown(int virtualKey, bool down) { backend().model.queue.keys().set(virtualKey, down); }
 
 void addDisplay(const char* name, int width, int height) {
   DisplayDevice device;

@@ -196,7 +196,7 @@ void destroyAllGL() {
   if (egl().ready) {
     releaseCurrent();
     for (auto& context : b.contexts) eglDestroyContext(egl().display, context->context);
-    for (auto& window : b.windows) destroySurface(*window);
+    b.model.windows.forEach([](WindowObject* window) { destroySurface(*window); });
   }
   b.contexts.clear();
 }

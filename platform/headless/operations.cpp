@@ -20,7 +20,7 @@ using headless::text;
 std::uint16_t registerWindowClass(const WindowClass& windowClass) {
   logCall("registerWindowClass " + text(windowClass.className) + " " + text(windowClass.menuName));
   if (backend().faults.registerWindowClass) return 0;
-  return backend().classes.add(windowClass);
+  return backend().model.classes.add(windowClass);
 }
 
 namespace {
@@ -28,7 +28,7 @@ namespace {
 Window createWindow(const char* className, const char* title, int x, int y, int width, int height, bool canvas) {
   auto& b = backend();
   // Win32 cannot create a window of a class nobody registered.
-  const win32_model::WindowClassEntry* windowClass = b.classes.find(className);
+  const win32_model::WindowClassEntry* windowClass = b.model.classes.find(className);
   if (windowClass == nullptr) return nullptr;
   auto window = std::make_unique<WindowObject>();
   window->className = windowClass->name;
@@ -38,9 +38,9 @@ Window createWindow(const char* className, const char* title, int x, int y, int 
   window->width = width;
   window->height = height;
   window->canvas = canvas;
-  Window handle = window.get();
-  b.windows.push_back(std::move(window));
-  b.windowTable.add(handle, windowClass->procedure);
+  using Kind = win32_model::WindowTable::Kind;
+  Window handle =
+      b.model.windows.add(std::move(window), windowClass->procedure, canvas ? Kind::TopLevel : Kind::MessageOnly);
   ++b.state.windowsAlive;
   if (canvas) {
     ++b.state.canvasWindowsAlive;
@@ -157,9 +157,9 @@ void restoreDeviceGammaRamp() {
 
 int showCursor(bool show) {
   logCall(show ? "showCursor 1" : "showCursor 0");
-  auto& s = backend().state;
-  s.cursorCount += show ? 1 : -1;
-  return s.cursorCount;
+  auto& b = backend();
+  b.state.cursorCount = b.model.cursor.show(show);  // recorded for the tests
+  return b.state.cursorCount;
 }
 
 int screenWidth() {
@@ -191,13 +191,11 @@ void destroyWindow(Window window) {
   auto& b = backend();
   // Win32 fails without sending anything for a window that is not (or no
   // longer) there; WM_DESTROY reaches the procedure while it still is.
-  if (headless::findLiveWindow(window) == nullptr || !b.windowTable.destroy(window)) return;
-  WindowObject* w = headless::findWindow(window);  // gone if the procedure reset the backend
-  if (w == nullptr) return;
-  b.queue.windowDestroyed(window);
-  headless::destroySurface(*w);
+  // A procedure that reset the backend leaves nothing to free.
+  if (!b.model.destroy(window)) return;
+  headless::destroySurface(*window);
   --b.state.windowsAlive;
-  if (w->canvas) --b.state.canvasWindowsAlive;
+  if (window->canvas) --b.state.canvasWindowsAlive;
 }
 
 DeviceContext getDeviceContext(Window window) {
@@ -335,23 +333,21 @@ bool swapBuffers(DeviceContext dc) {
 }
 
 bool peekMessage(Message& message) {
-  auto& b = backend();
-  // Keyboard input goes to the canvas that has the focus when it is taken.
-  b.queue.setFocus(headless::focusWindow());
-  return b.queue.take(message);
+  // Keyboard input goes to the window that has the focus when it is taken.
+  return backend().model.peek(message);
 }
 
 void translateMessage(const Message&) { ++backend().state.translatedCount; }
 
 std::intptr_t dispatchMessage(const Message& message) {
   ++backend().state.dispatchedCount;
-  return backend().windowTable.dispatch(message);
+  return backend().model.windows.dispatch(message);
 }
 
 void postQuitMessage(int exitCode) {
   logCall("postQuitMessage " + std::to_string(exitCode));
   auto& b = backend();
-  b.queue.postQuit(exitCode);
+  b.model.queue.postQuit(exitCode);
   b.state.quitPosted = true;
   ++b.state.quitCount;
 }
@@ -362,7 +358,7 @@ std::intptr_t defaultWindowProcedure(Window, std::uint32_t message, std::uintptr
   return 0;
 }
 
-void getKeyboardState(unsigned char state[256]) { backend().queue.keys().copyTo(state); }
+void getKeyboardState(unsigned char state[256]) { backend().model.queue.keys().copyTo(state); }
 
 SwapSync describeDisplay(DisplayMode& current) {
   current = backend().state.currentMode;

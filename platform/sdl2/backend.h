@@ -53,7 +53,8 @@ struct DeviceContextObject {
   WindowObject* window = nullptr;
 };
 
-// Whether it is live, and its procedure, the window table (Backend) knows.
+// Whether it is live, and its procedure, the model's window table knows;
+// the table owns it.
 struct WindowObject {
   SDL_Window* sdlWindow = nullptr;    // null for the message-only listener, and once destroyed
   DeviceContextObject deviceContext;  // one per window, like a class DC
@@ -70,22 +71,18 @@ namespace sdl2 {
 struct Backend {
   bool videoUp = false;
 
-  // Win32's rules: the queue with the key table, classes, window liveness.
-  win32_model::MessageQueue queue;
-  win32_model::ClassTable classes;
-  win32_model::WindowTable windowTable;
-  // Destroyed windows stay here (and dead in the table), so that a message
-  // still naming one is recognised as stale instead of reaching freed memory.
-  std::vector<std::unique_ptr<WindowObject>> windows;
+  // Win32's rules: the queue with the key table and focus, classes, the
+  // windows (destroyed ones kept dead), the cursor count.
+  win32_model::Model model;
   std::vector<GLContextObject*> liveContexts;
   WindowObject* listener = nullptr;
+  // The window SDL draws into and the keyboard goes to (the model's focus).
   WindowObject* canvas = nullptr;
 
   // The SDL display the canvas, its mode and its restore concern (selectDisplay).
   int display = 0;
   bool modeChosen = false;
   SDL_DisplayMode chosenMode{};
-  int cursorCount = 0;  // Win32 starts at 0 when a mouse is present
 
   Priority priority = Priority::Normal;  // as setPriority last set it
   pacing::PacingSchedule pacing;

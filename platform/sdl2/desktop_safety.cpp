@@ -136,16 +136,16 @@ void finalRestore(bool fromSignal) {
   restoreGammaRamp();
   // The window procedure is not called: the process is ending and nothing
   // that would read a posted quit will run again.
-  for (const auto& window : b.windows) {
+  b.model.windows.forEach([](WindowObject* window) {
     if (window->sdlWindow != nullptr) {
       SDL_DestroyWindow(window->sdlWindow);
       window->sdlWindow = nullptr;
     }
-  }
+  });
   b.canvas = nullptr;
   ensureDesktopMode();
   SDL_ShowCursor(SDL_ENABLE);
-  b.cursorCount = 0;
+  b.model.cursor = win32_model::CursorCount();
   b.modeChosen = false;
   SDL_Quit();
   b.videoUp = false;

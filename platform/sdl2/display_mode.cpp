@@ -40,12 +40,11 @@ SDL_DisplayMode screenMode() {
 }
 
 bool anyFullscreenWindow() {
-  for (const auto& window : backend().windows) {
-    if (window->sdlWindow != nullptr && (SDL_GetWindowFlags(window->sdlWindow) & SDL_WINDOW_FULLSCREEN) != 0) {
-      return true;
-    }
-  }
-  return false;
+  bool any = false;
+  backend().model.windows.forEach([&](const WindowObject* window) {
+    any = any || (window->sdlWindow != nullptr && (SDL_GetWindowFlags(window->sdlWindow) & SDL_WINDOW_FULLSCREEN) != 0);
+  });
+  return any;
 }
 
 }  // namespace
@@ -148,12 +147,12 @@ void restoreDisplayMode() {
 
 int showCursor(bool show) {
   sdl2::Backend& b = sdl2::backend();
-  b.cursorCount += show ? 1 : -1;
+  const int count = b.model.cursor.show(show);
   if (b.videoUp) {
     sdl2::SdlSection section;
-    SDL_ShowCursor(b.cursorCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
+    SDL_ShowCursor(b.model.cursor.shows() ? SDL_ENABLE : SDL_DISABLE);
   }
-  return b.cursorCount;
+  return count;
 }
 
 bool enumDisplayDevice(int index, DisplayDevice& device) {

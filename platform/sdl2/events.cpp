@@ -20,10 +20,12 @@ namespace {
 WindowObject* windowFromId(Uint32 windowId) {
   SDL_Window* sdlWindow = SDL_GetWindowFromID(windowId);
   if (sdlWindow != nullptr) {
-    for (const auto& window : backend().windows) {
-      if (window->sdlWindow == sdlWindow) {
-        return window.get();
-      }
+    WindowObject* found = nullptr;
+    backend().model.windows.forEach([&](WindowObject* window) {
+      if (window->sdlWindow == sdlWindow) found = window;
+    });
+    if (found != nullptr) {
+      return found;
     }
   }
   return backend().canvas;
@@ -61,7 +63,7 @@ int mouseButtonVirtualKey(Uint8 button) {
 
 // One SDL event into the model, as the window system would queue it.
 void translate(const SDL_Event& event) {
-  win32_model::MessageQueue& queue = backend().queue;
+  win32_model::MessageQueue& queue = backend().model.queue;
   switch (event.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP:
@@ -121,10 +123,9 @@ bool peekMessage(Message& message) {
     sdl2::SdlSection section;
     sdl2::drainSdlEvents();
   }
-  // Keyboard input goes to the canvas, as it has the focus.
-  b.queue.setFocus(b.canvas);
-  // One message per call; the key table moves as it is taken.
-  return b.queue.take(message);
+  // One message per call, keys to the focus window; the key table moves as
+  // it is taken.
+  return b.model.peek(message);
 }
 
 void translateMessage(const Message& /*message*/) {
@@ -134,17 +135,17 @@ void translateMessage(const Message& /*message*/) {
 
 std::intptr_t dispatchMessage(const Message& message) {
   // Quit and other windowless messages reach no procedure, as on Win32.
-  return sdl2::backend().windowTable.dispatch(message);
+  return sdl2::backend().model.windows.dispatch(message);
 }
 
-void postQuitMessage(int exitCode) { sdl2::backend().queue.postQuit(exitCode); }
+void postQuitMessage(int exitCode) { sdl2::backend().model.queue.postQuit(exitCode); }
 
 std::intptr_t defaultWindowProcedure(Window /*window*/, std::uint32_t /*message*/, std::uintptr_t /*wParam*/,
                                      std::intptr_t /*lParam*/) {
   return 0;
 }
 
-void getKeyboardState(unsigned char state[256]) { sdl2::backend().queue.keys().copyTo(state); }
+void getKeyboardState(unsigned char state[256]) { sdl2::backend().model.queue.keys().copyTo(state); }
 
 }  // namespace platform
 }  // namespace Kestravon

@@ -14,21 +14,7 @@ namespace Kestravon {
 namespace platform {
 namespace sdl2 {
 
-namespace {
-
-void pickNewCanvas() {
-  Backend& b = backend();
-  b.canvas = nullptr;
-  for (const auto& window : b.windows) {
-    if (b.windowTable.isLive(window.get()) && window->sdlWindow != nullptr) {
-      b.canvas = window.get();
-    }
-  }
-}
-
-}  // namespace
-
-bool isLive(const WindowObject* window) { return backend().windowTable.isLive(const_cast<WindowObject*>(window)); }
+bool isLive(const WindowObject* window) { return backend().model.windows.isLive(const_cast<WindowObject*>(window)); }
 
 SDL_Window* sdlWindowOf(DeviceContext dc) {
   if (dc == nullptr || !isLive(dc->window)) {
@@ -41,25 +27,22 @@ SDL_Window* sdlWindowOf(DeviceContext dc) {
 
 std::uint16_t registerWindowClass(const WindowClass& windowClass) {
   sdl2::Backend& b = sdl2::backend();
-  if (windowClass.className == nullptr || b.classes.find(windowClass.className) != nullptr) {
-    return 0;  // as RegisterClassExA: no name, or already registered
-  }
-  if (!sdl2::startVideo()) {
+  // A class Win32 would refuse starts nothing.
+  if (!b.model.classes.accepts(windowClass) || !sdl2::startVideo()) {
     return 0;
   }
-  return b.classes.add(windowClass);
+  return b.model.classes.add(windowClass);
 }
 
 Window createMessageWindow(const char* className, const char* /*title*/, Instance /*instance*/) {
   sdl2::Backend& b = sdl2::backend();
-  const win32_model::WindowClassEntry* entry = b.classes.find(className);
+  const win32_model::WindowClassEntry* entry = b.model.classes.find(className);
   if (entry == nullptr) {
     return nullptr;
   }
-  b.windows.push_back(std::make_unique<WindowObject>());
-  WindowObject* window = b.windows.back().get();
+  WindowObject* window = b.model.windows.add(std::make_unique<WindowObject>(), entry->procedure,
+                                             win32_model::WindowTable::Kind::MessageOnly);
   window->deviceContext.window = window;
-  b.windowTable.add(window, entry->procedure);
   if (b.listener == nullptr) {
     b.listener = window;
   }
@@ -69,7 +52,7 @@ Window createMessageWindow(const char* className, const char* /*title*/, Instanc
 Window createCanvasWindow(const char* className, const char* title, int x, int y, int width, int height,
                           Instance /*instance*/) {
   sdl2::Backend& b = sdl2::backend();
-  const win32_model::WindowClassEntry* entry = b.classes.find(className);
+  const win32_model::WindowClassEntry* entry = b.model.classes.find(className);
   if (!b.videoUp || entry == nullptr) {
     return nullptr;
   }
@@ -136,14 +119,13 @@ Window createCanvasWindow(const char* className, const char* title, int x, int y
   // would apply it to the new window only at the pointer's first event, so
   // the cursor showed over the canvas until then; SDL_SetCursor(NULL)
   // applies the state to every window now.
-  SDL_ShowCursor(b.cursorCount >= 0 ? SDL_ENABLE : SDL_DISABLE);
+  SDL_ShowCursor(b.model.cursor.shows() ? SDL_ENABLE : SDL_DISABLE);
   SDL_SetCursor(nullptr);
-  b.windows.push_back(std::make_unique<WindowObject>());
-  WindowObject* window = b.windows.back().get();
+  WindowObject* window =
+      b.model.windows.add(std::make_unique<WindowObject>(), entry->procedure, win32_model::WindowTable::Kind::TopLevel);
   window->sdlWindow = sdlWindow;
   window->deviceContext.window = window;
-  b.windowTable.add(window, entry->procedure);
-  b.canvas = window;
+  b.canvas = window;  // the newest top-level window: the focus
   b.pacing.deadline = 0.0;
   sdl2::watchCanvasWindow(sdlWindow);
   return window;
@@ -175,7 +157,7 @@ void destroyWindow(Window window) {
   sdl2::Backend& b = sdl2::backend();
   // WM_DESTROY reaches the procedure while the window is still valid; a
   // window that is not (or no longer) there is left alone, as on Win32.
-  if (!b.windowTable.destroy(window)) {
+  if (!b.model.destroy(window)) {
     return;
   }
   if (window->sdlWindow != nullptr) {
@@ -183,12 +165,11 @@ void destroyWindow(Window window) {
     SDL_DestroyWindow(window->sdlWindow);  // leaves fullscreen: SDL puts the desktop mode back
     window->sdlWindow = nullptr;
   }
-  b.queue.windowDestroyed(window);
   if (window == b.listener) {
     b.listener = nullptr;
   }
   if (window == b.canvas) {
-    sdl2::pickNewCanvas();
+    b.canvas = b.model.windows.focus();
     b.pacing.deadline = 0.0;
   }
 }

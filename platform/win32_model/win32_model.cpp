@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <utility>
 
 namespace Kestravon {
 namespace platform {
@@ -99,8 +100,12 @@ void KeyTable::copyTo(unsigned char state[256]) const { std::memcpy(state, entri
 
 // ---- window classes -----------------------------------------------------------
 
+bool ClassTable::accepts(const WindowClass& windowClass) const {
+  return windowClass.className != nullptr && find(windowClass.className) == nullptr;
+}
+
 std::uint16_t ClassTable::add(const WindowClass& windowClass) {
-  if (windowClass.className == nullptr || find(windowClass.className) != nullptr) return 0;
+  if (!accepts(windowClass)) return 0;
   WindowClassEntry entry;
   entry.name = windowClass.className;
   entry.menuName = windowClass.menuName != nullptr ? windowClass.menuName : "";
@@ -120,18 +125,20 @@ const WindowClassEntry* ClassTable::find(const char* name) const {
 
 // ---- windows ------------------------------------------------------------------
 
-void WindowTable::add(Window window, WindowProcedure procedure) {
+Window WindowTable::adopt(Owned window, WindowProcedure procedure, Kind kind) {
   Entry entry;
-  entry.window = window;
+  entry.object = std::move(window);
   entry.procedure = procedure;
-  windows_.push_back(entry);
+  entry.kind = kind;
+  windows_.push_back(std::move(entry));
+  return windows_.back().object.get();
 }
 
 const WindowTable::Entry* WindowTable::find(Window window) const {
   if (window == nullptr) return nullptr;
   // The newest first: a handle may be reused for a later window.
   for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
-    if (it->window == window) return &*it;
+    if (it->object.get() == window) return &*it;
   }
   return nullptr;
 }
@@ -168,37 +175,53 @@ std::intptr_t WindowTable::dispatch(const Message& message) const {
   return entry->procedure(message.window, message.id, message.wParam, message.lParam);
 }
 
+Window WindowTable::focus() const {
+  for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
+    if (it->alive && it->kind == Kind::TopLevel) return it->object.get();
+  }
+  return nullptr;
+}
+
 // ---- message queue --------------------------------------------------------------
 
-MessageQueue::MessageQueue() : ring_(kQueueLimit) { paints_.reserve(16); }
+MessageQueue::MessageQueue() { paints_.reserve(16); }
 
-bool MessageQueue::enqueue(const Queued& queued) {
-  if (count_ == ring_.size()) return false;
-  ring_[(first_ + count_) % ring_.size()] = queued;
-  ++count_;
+bool MessageQueue::Ring::push(const Queued& queued) {
+  if (count == slots.size()) return false;
+  at(count) = queued;
+  ++count;
   return true;
+}
+
+MessageQueue::Queued MessageQueue::Ring::pop() {
+  Queued queued = slots[first];
+  first = (first + 1) % slots.size();
+  --count;
+  return queued;
+}
+
+void MessageQueue::Ring::remove(std::size_t i) {
+  for (std::size_t j = i; j + 1 < count; ++j) at(j) = at(j + 1);
+  --count;
 }
 
 bool MessageQueue::post(const Message& message) {
   Queued queued;
   queued.message = message;
-  return enqueue(queued);
+  return posted_.push(queued);
 }
 
 void MessageQueue::enqueueInput(const Queued& queued) {
   if (queued.message.id == kMsgMouseMove) {
-    // At most one pending motion: the newest position replaces it (the
-    // ones after it close up).
-    for (std::size_t i = 0; i < count_; ++i) {
-      if (ring_[(first_ + i) % ring_.size()].message.id != kMsgMouseMove) continue;
-      for (std::size_t j = i; j + 1 < count_; ++j) {
-        ring_[(first_ + j) % ring_.size()] = ring_[(first_ + j + 1) % ring_.size()];
+    // At most one pending motion: the newest position replaces it.
+    for (std::size_t i = 0; i < input_.count; ++i) {
+      if (input_.at(i).message.id == kMsgMouseMove) {
+        input_.remove(i);
+        break;
       }
-      --count_;
-      break;
     }
   }
-  enqueue(queued);
+  input_.push(queued);
 }
 
 void MessageQueue::key(int virtualKey, int sidedKey, bool down) {
@@ -274,10 +297,12 @@ void MessageQueue::applyWhenTaken(const Queued& queued) {
 }
 
 bool MessageQueue::take(Message& message) {
-  if (count_ > 0) {
-    Queued queued = ring_[first_];
-    first_ = (first_ + 1) % ring_.size();
-    --count_;
+  if (posted_.count > 0) {
+    message = posted_.pop().message;
+    return true;
+  }
+  if (input_.count > 0) {
+    Queued queued = input_.pop();
     if (queued.toFocus) queued.message.window = focus_;
     applyWhenTaken(queued);
     message = queued.message;
@@ -300,13 +325,28 @@ bool MessageQueue::take(Message& message) {
   return false;
 }
 
-std::size_t MessageQueue::pending() const { return count_ + (quitPending_ ? 1 : 0) + paints_.size(); }
+std::size_t MessageQueue::pending() const {
+  return posted_.count + input_.count + (quitPending_ ? 1 : 0) + paints_.size();
+}
 
 void MessageQueue::windowDestroyed(Window window) {
   // Posted messages that name it stay, and reach no procedure; input stays
   // too, so the key table still sees every release.
   paints_.erase(std::remove(paints_.begin(), paints_.end(), window), paints_.end());
   if (focus_ == window) focus_ = nullptr;
+}
+
+// ---- the model ------------------------------------------------------------------
+
+bool Model::peek(Message& message) {
+  queue.setFocus(windows.focus());
+  return queue.take(message);
+}
+
+bool Model::destroy(Window window) {
+  if (!windows.destroy(window)) return false;
+  queue.windowDestroyed(window);
+  return true;
 }
 
 }  // namespace win32_model

@@ -5,17 +5,25 @@
 // themselves, so the tests (headless) run what the Linux program (SDL2) runs.
 //
 // The rules, as Win32 documents them:
-// - Posted and input messages are taken in the order they arrived.
-// - A queue holds at most kQueueLimit messages (Win32's default quota of
-//   posted messages): a message beyond it is refused, as PostMessage
-//   refuses it. The room is taken once, so queueing never allocates.
+// - Posted messages are taken before input: each kind in the order it
+//   arrived, every posted message waiting before the first input message.
+// - Each kind holds at most kQueueLimit messages (Win32's default quota of
+//   posted messages): a posted message beyond it is refused, as PostMessage
+//   refuses it, and input beyond it is dropped, as a full input queue drops
+//   it. The room is taken once, so queueing never allocates.
 // - A new pointer motion replaces a pending WM_MOUSEMOVE: the queue never
 //   holds more than one, however fast the pointer moves. The replacement is
-//   queued at the end, so it still follows any click that came before it.
+//   queued at the end of the input, so it still follows any click that
+//   came before it.
 // - A paint is never queued twice for a window, and comes only when nothing
 //   else is queued.
 // - PostQuitMessage sets a flag; WM_QUIT is returned (once) when no posted
 //   or input message is waiting, before any paint.
+// - Keyboard input goes to the focus window as it is when the message is
+//   taken: the newest top-level window still open. A message-only window
+//   never has the focus.
+// - ShowCursor keeps a display count: the cursor shows while it is 0 or
+//   more; it starts at 0 (a mouse is present).
 // - The key-state table changes as each input message is taken: bit 7 while
 //   the key is down, bit 0 flipped on a fresh press (not on auto-repeat).
 //   The neutral Shift, Control and Alt codes are down while either side is.
@@ -26,12 +34,18 @@
 //   window destroyed (or being destroyed) cannot be destroyed again, and
 //   messages that name it reach no procedure.
 //
+// A backend keeps one Model: the queue, the classes, its windows (the
+// objects behind the handles, which the model owns but never looks into)
+// and the cursor count. It does through the model whatever Win32 itself
+// would decide, and only the window, mode and GL work itself.
+//
 // Not modelled: sent (cross-thread) messages, timers, WM_CHAR (the library
 // never reads characters), message filters. One thread.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -69,7 +83,9 @@ struct WindowClassEntry {
 
 class ClassTable {
  public:
-  // RegisterClassExA: the atom, or 0 for no name or a name already taken.
+  // Whether RegisterClassExA would take it: a name, and not one already taken.
+  bool accepts(const WindowClass& windowClass) const;
+  // RegisterClassExA: the atom, or 0 when it is not accepted.
   std::uint16_t add(const WindowClass& windowClass);
   const WindowClassEntry* find(const char* name) const;  // null when none
 
@@ -77,12 +93,20 @@ class ClassTable {
   std::vector<WindowClassEntry> classes_;
 };
 
-// Every window the backend made, by handle. A destroyed window stays known
-// (dead), so that a message still naming it is recognised as stale instead
-// of reaching freed memory, and a handle a test holds stays comparable.
+// Every window the backend made, by handle, with the object behind it. A
+// destroyed window stays known (dead) until the table goes, so that a
+// message still naming it is recognised as stale instead of reaching freed
+// memory, and a handle a test holds stays comparable.
 class WindowTable {
  public:
-  void add(Window window, WindowProcedure procedure);
+  enum class Kind { TopLevel, MessageOnly };
+
+  // Takes the backend's object for a new window; its handle is the object.
+  template <class Object>
+  Window add(std::unique_ptr<Object> window, WindowProcedure procedure, Kind kind) {
+    // Deleted as the backend's own type: the model never sees it whole.
+    return adopt(Owned(window.release(), [](WindowObject* w) { delete static_cast<Object*>(w); }), procedure, kind);
+  }
   bool isLive(Window window) const;   // made here and not destroyed (valid during its WM_DESTROY)
   bool isKnown(Window window) const;  // made here, dead or alive
   // DestroyWindow: false (and nothing sent) unless the window is live.
@@ -92,14 +116,24 @@ class WindowTable {
   bool destroy(Window window);
   // DispatchMessageA: the procedure's answer, 0 when the window is not live.
   std::intptr_t dispatch(const Message& message) const;
+  // The window keyboard input goes to: the newest live top-level window.
+  Window focus() const;
+  // Every window made, dead ones too, oldest first.
+  template <class Visit>
+  void forEach(Visit visit) const {
+    for (const Entry& entry : windows_) visit(entry.object.get());
+  }
 
  private:
+  using Owned = std::unique_ptr<WindowObject, void (*)(WindowObject*)>;
   struct Entry {
-    Window window = nullptr;
+    Owned object{nullptr, nullptr};
     WindowProcedure procedure = nullptr;
+    Kind kind = Kind::TopLevel;
     bool alive = true;
     bool destroying = false;
   };
+  Window adopt(Owned window, WindowProcedure procedure, Kind kind);
   const Entry* find(Window window) const;
   Entry* find(Window window);
   std::vector<Entry> windows_;
@@ -113,8 +147,8 @@ class MessageQueue {
   MessageQueue();
 
   // A posted message (PostMessage, or a window-system notice such as WM_CLOSE):
-  // false, and nothing queued, when the queue is full. The input calls
-  // below drop their message then, as a full Win32 input queue does.
+  // false, and nothing queued, when the posted messages fill their quota.
+  // The input calls below drop their message when the input fills its own.
   bool post(const Message& message);
   // Keyboard input for the focus window as it is when the message is taken:
   // WM_KEYDOWN/UP, or WM_SYSKEYDOWN/UP with Alt (see above). sidedKey as in
@@ -126,7 +160,7 @@ class MessageQueue {
   void button(Window window, int virtualKey, bool down, int x, int y);
   void motion(Window window, int x, int y);
   // An input message as it stands (a key, button or motion message made by
-  // the caller): queued in order, motion merged, and the key table changed
+  // the caller): queued in order after the input before it, motion merged, and the key table changed
   // by its identifier and wParam when it is taken. A key message with no
   // window goes to the focus window.
   void input(const Message& message);
@@ -154,14 +188,22 @@ class MessageQueue {
     bool toFocus = false;  // keyboard input: addressed when taken
     int sidedKey = 0;      // key messages: the side of a modifier, if known
   };
-  bool enqueue(const Queued& queued);
+  // kQueueLimit entries taken once: count of them from first on.
+  struct Ring {
+    Ring() : slots(kQueueLimit) {}
+    Queued& at(std::size_t i) { return slots[(first + i) % slots.size()]; }
+    bool push(const Queued& queued);
+    Queued pop();
+    void remove(std::size_t i);  // the ones after it close up
+    std::vector<Queued> slots;
+    std::size_t first = 0;
+    std::size_t count = 0;
+  };
   void enqueueInput(const Queued& queued);
   void applyWhenTaken(const Queued& queued);
 
-  // A ring of kQueueLimit entries: count_ of them from first_ on.
-  std::vector<Queued> ring_;
-  std::size_t first_ = 0;
-  std::size_t count_ = 0;
+  Ring posted_;
+  Ring input_;
   std::vector<Window> paints_;
   bool quitPending_ = false;
   int quitExitCode_ = 0;
@@ -171,6 +213,32 @@ class MessageQueue {
   // key-down is a repeat, and whether Alt or Control is held, is decided
   // then, not when the message is taken.
   KeyTable arrived_;
+};
+
+// Win32's ShowCursor display count.
+class CursorCount {
+ public:
+  int show(bool show) { return count_ += show ? 1 : -1; }  // the new count
+  bool shows() const { return count_ >= 0; }
+  int count() const { return count_; }
+
+ private:
+  int count_ = 0;
+};
+
+struct Model {
+  MessageQueue queue;
+  ClassTable classes;
+  WindowTable windows;
+  CursorCount cursor;
+
+  // PeekMessageA(PM_REMOVE): keyboard input goes to the focus window.
+  bool peek(Message& message);
+  // DestroyWindow, the model's part: false unless the window was live.
+  // After true the window is dead, its paints are gone and it has lost the
+  // focus; the caller frees what the window held. A procedure that replaced
+  // the backend during WM_DESTROY makes it false: nothing is left to free.
+  bool destroy(Window window);
 };
 
 }  // namespace win32_model

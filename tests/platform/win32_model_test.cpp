@@ -3,20 +3,30 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 namespace Kestravon {
 namespace platform {
+
+// What a backend keeps behind a handle; here it only tells when it is freed.
+struct WindowObject {
+  int* freed = nullptr;
+  ~WindowObject() {
+    if (freed != nullptr) ++*freed;
+  }
+};
+
 namespace {
 
 using win32_model::ClassTable;
 using win32_model::MessageQueue;
 using win32_model::WindowTable;
 
-// Distinct handles, as a backend would hand out (the model never looks behind them).
+// Distinct handles, as a backend would hand out (the queue never looks behind them).
 Window handle(int n) {
-  static char windows[8];
-  return reinterpret_cast<Window>(&windows[n]);
+  static WindowObject windows[8];
+  return &windows[n];
 }
 
 std::vector<Message> drain(MessageQueue& queue) {
@@ -46,45 +56,57 @@ TEST(Win32ModelQueueTest, PointerMotionNeverPilesUpAndOrderIsKept) {
 
   const std::vector<Message> taken = drain(queue);
   ASSERT_EQ(taken.size(), 5u);
-  EXPECT_EQ(taken[0].id, kMsgKeyDown);
-  EXPECT_EQ(taken[0].window, canvas) << "key input goes to the focus window";
-  EXPECT_EQ(taken[1].id, kMsgLButtonDown);
-  EXPECT_EQ(xOf(taken[1]), 8);
-  EXPECT_EQ(taken[2].id, kMsgMouseMove) << "the newest motion replaces the pending one, after the click";
-  EXPECT_EQ(xOf(taken[2]), 9);
-  EXPECT_EQ(taken[3].id, kMsgClose) << "posted and input messages in arrival order";
+  EXPECT_EQ(taken[0].id, kMsgClose) << "a posted message before the input that arrived before it";
+  EXPECT_EQ(taken[1].id, kMsgKeyDown);
+  EXPECT_EQ(taken[1].window, canvas) << "key input goes to the focus window";
+  EXPECT_EQ(taken[2].id, kMsgLButtonDown);
+  EXPECT_EQ(xOf(taken[2]), 8);
+  EXPECT_EQ(taken[3].id, kMsgMouseMove) << "the newest motion replaces the pending one, after the click";
+  EXPECT_EQ(xOf(taken[3]), 9);
   EXPECT_EQ(taken[4].id, kMsgKeyUp);
 }
 
-TEST(Win32ModelQueueTest, AFullQueueRefusesAndKeepsOrderAcrossTheWrap) {
+TEST(Win32ModelQueueTest, EachKindHasItsQuotaAndKeepsOrderAcrossTheWrap) {
   MessageQueue queue;
+  const Window w = handle(1);
   Message posted;
-  posted.window = handle(1);
+  posted.window = w;
   std::size_t accepted = 0;
   for (std::size_t i = 0; i < win32_model::kQueueLimit + 5; ++i) {
     posted.wParam = i;
     accepted += queue.post(posted) ? 1 : 0;
   }
   EXPECT_EQ(accepted, win32_model::kQueueLimit) << "a message beyond the limit is refused, as PostMessage refuses it";
-  queue.key(kVkRight, 0, true);  // dropped: the queue is full
+  // Full posted messages leave the input its own room, and input beyond it is dropped.
+  for (int x = 0; x < static_cast<int>(win32_model::kQueueLimit) + 5; ++x)
+    queue.button(w, kVkLButton, x % 2 == 0, x, 0);
+  EXPECT_EQ(queue.pending(), 2 * win32_model::kQueueLimit);
+
   Message m;
-  for (std::size_t i = 0; i < 3; ++i) ASSERT_TRUE(queue.take(m));
-  EXPECT_EQ(m.wParam, 2u);
-  // Room again; the ring wraps, and motion merging closes up across the wrap.
-  queue.motion(handle(1), 1, 1);
-  posted.wParam = 77;
+  for (std::size_t i = 0; i < win32_model::kQueueLimit; ++i) ASSERT_TRUE(queue.take(m));
+  EXPECT_EQ(m.id, 0u);
+  EXPECT_EQ(m.wParam, win32_model::kQueueLimit - 1) << "every posted message first, in order";
+  for (int x = 0; x < 3; ++x) {
+    ASSERT_TRUE(queue.take(m));
+    EXPECT_EQ(xOf(m), x);
+  }
+  // Room for three again: the input wraps, and motion merging closes up across the wrap.
+  queue.motion(w, 1, 1);
+  queue.button(w, kVkLButton, true, 77, 0);
+  queue.motion(w, 2, 1);  // replaces the first motion
+  queue.button(w, kVkLButton, false, 78, 0);
+  queue.button(w, kVkLButton, true, 79, 0);  // dropped: no room
+  posted.wParam = 99;
   EXPECT_TRUE(queue.post(posted));
-  queue.motion(handle(1), 2, 1);  // replaces the first motion: one place left
-  posted.wParam = 78;
-  EXPECT_TRUE(queue.post(posted));
-  EXPECT_FALSE(queue.post(posted));
-  std::vector<Message> rest = drain(queue);
-  ASSERT_EQ(rest.size(), win32_model::kQueueLimit);
-  EXPECT_EQ(rest[0].wParam, 3u);
-  EXPECT_EQ(rest[rest.size() - 3].wParam, 77u);
+
+  const std::vector<Message> rest = drain(queue);
+  ASSERT_EQ(rest.size(), win32_model::kQueueLimit + 1);
+  EXPECT_EQ(rest[0].wParam, 99u) << "a posted message overtakes waiting input";
+  EXPECT_EQ(xOf(rest[1]), 3);
+  EXPECT_EQ(xOf(rest[rest.size() - 3]), 77);
   EXPECT_EQ(rest[rest.size() - 2].id, kMsgMouseMove);
   EXPECT_EQ(xOf(rest[rest.size() - 2]), 2);
-  EXPECT_EQ(rest.back().wParam, 78u);
+  EXPECT_EQ(xOf(rest.back()), 78);
 }
 
 TEST(Win32ModelQueueTest, QuitIsAFlagAndPaintComesLastAndOnce) {
@@ -179,10 +201,12 @@ TEST(Win32ModelClassTest, NamesIgnoreCaseAndAtomsStartAt0xC000) {
   wc.className = "KestravonWindow";
   EXPECT_EQ(classes.add(wc), 0xC000);
   wc.className = "KESTRAVONWINDOW";
-  EXPECT_EQ(classes.add(wc), 0) << "the same name in other case is taken";
+  EXPECT_FALSE(classes.accepts(wc)) << "the same name in other case is taken";
+  EXPECT_EQ(classes.add(wc), 0);
   wc.className = "Other";
   EXPECT_EQ(classes.add(wc), 0xC001);
   wc.className = nullptr;
+  EXPECT_FALSE(classes.accepts(wc));
   EXPECT_EQ(classes.add(wc), 0);
   ASSERT_NE(classes.find("kestravonwindow"), nullptr);
   EXPECT_EQ(classes.find("kestravonwindow")->name, "KestravonWindow");
@@ -204,26 +228,63 @@ std::intptr_t watchingProcedure(Window window, std::uint32_t message, std::uintp
   return 7;
 }
 
-TEST(Win32ModelWindowTest, DestroySendsWmDestroyWhileTheWindowIsStillValid) {
-  WindowTable windows;
-  watchedTable = &windows;
-  const Window w = handle(1);
-  windows.add(w, watchingProcedure);
-  Message paint;
-  paint.window = w;
-  paint.id = kMsgPaint;
-  EXPECT_EQ(windows.dispatch(paint), 7);
+TEST(Win32ModelWindowTest, DestroySendsWmDestroyWhileTheWindowIsStillValidAndTheTableFreesItsWindows) {
+  int freed = 0;
+  {
+    WindowTable windows;
+    watchedTable = &windows;
+    auto object = std::make_unique<WindowObject>();
+    object->freed = &freed;
+    const Window w = windows.add(std::move(object), watchingProcedure, WindowTable::Kind::TopLevel);
+    Message paint;
+    paint.window = w;
+    paint.id = kMsgPaint;
+    EXPECT_EQ(windows.dispatch(paint), 7);
 
-  EXPECT_TRUE(windows.destroy(w));
-  EXPECT_EQ(destroyMessages, 1);
-  EXPECT_TRUE(liveDuringDestroy);
-  EXPECT_TRUE(secondDestroyRefused) << "a procedure destroying its window again does nothing";
-  EXPECT_FALSE(windows.isLive(w));
-  EXPECT_TRUE(windows.isKnown(w));
-  EXPECT_EQ(windows.dispatch(paint), 0) << "a stale message reaches no procedure";
-  EXPECT_FALSE(windows.destroy(w));
-  EXPECT_FALSE(windows.destroy(handle(2)));
-  EXPECT_EQ(destroyMessages, 1);
+    EXPECT_TRUE(windows.destroy(w));
+    EXPECT_EQ(destroyMessages, 1);
+    EXPECT_TRUE(liveDuringDestroy);
+    EXPECT_TRUE(secondDestroyRefused) << "a procedure destroying its window again does nothing";
+    EXPECT_FALSE(windows.isLive(w));
+    EXPECT_TRUE(windows.isKnown(w));
+    EXPECT_EQ(freed, 0) << "a destroyed window stays known until the table goes";
+    EXPECT_EQ(windows.dispatch(paint), 0) << "a stale message reaches no procedure";
+    EXPECT_FALSE(windows.destroy(w));
+    EXPECT_FALSE(windows.destroy(handle(2)));
+    EXPECT_EQ(destroyMessages, 1);
+  }
+  EXPECT_EQ(freed, 1);
+}
+
+TEST(Win32ModelTest, KeysGoToTheNewestOpenTopLevelWindowNeverToAMessageOnlyOne) {
+  win32_model::Model model;
+  using Kind = WindowTable::Kind;
+  const Window first = model.windows.add(std::make_unique<WindowObject>(), nullptr, Kind::TopLevel);
+  const Window second = model.windows.add(std::make_unique<WindowObject>(), nullptr, Kind::TopLevel);
+  const Window listener = model.windows.add(std::make_unique<WindowObject>(), nullptr, Kind::MessageOnly);
+  EXPECT_TRUE(model.windows.isLive(listener));
+
+  Message m;
+  model.queue.key('A', 0, true);
+  model.queue.invalidate(second);
+  EXPECT_TRUE(model.destroy(second));  // after the key arrived, before it is taken
+  ASSERT_TRUE(model.peek(m));
+  EXPECT_EQ(m.window, first) << "the focus as it is when the key is taken";
+  EXPECT_FALSE(model.peek(m)) << "no paint for a destroyed window";
+
+  EXPECT_TRUE(model.destroy(first));
+  EXPECT_FALSE(model.destroy(first));
+  model.queue.key('A', 0, false);
+  ASSERT_TRUE(model.peek(m));
+  EXPECT_EQ(m.window, nullptr) << "with only a message-only window left, keys reach no window";
+  EXPECT_FALSE(model.queue.keys().isDown('A')) << "the release still moves the key table";
+
+  EXPECT_EQ(model.cursor.show(false), -1);
+  EXPECT_FALSE(model.cursor.shows());
+  EXPECT_EQ(model.cursor.show(false), -2);
+  EXPECT_EQ(model.cursor.show(true), -1) << "one show does not undo two hides";
+  EXPECT_EQ(model.cursor.show(true), 0);
+  EXPECT_TRUE(model.cursor.shows());
 }
 
 }  // namespace
