@@ -38,7 +38,6 @@
 #include <SDL.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 

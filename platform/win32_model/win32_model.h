@@ -160,9 +160,9 @@ class MessageQueue {
   void button(Window window, int virtualKey, bool down, int x, int y);
   void motion(Window window, int x, int y);
   // An input message as it stands (a key, button or motion message made by
-  // the caller): queued in order after the input before it, motion merged, and the key table changed
-  // by its identifier and wParam when it is taken. A key message with no
-  // window goes to the focus window.
+  // the caller): queued after the input before it, motion merged, and the
+  // key table changed by its identifier and wParam when it is taken. A key
+  // message with no window goes to the focus window.
   void input(const Message& message);
   // Marks the window as needing a paint (WM_PAINT when nothing else waits).
   void invalidate(Window window);
@@ -220,7 +220,6 @@ class CursorCount {
  public:
   int show(bool show) { return count_ += show ? 1 : -1; }  // the new count
   bool shows() const { return count_ >= 0; }
-  int count() const { return count_; }
 
  private:
   int count_ = 0;
