@@ -25,6 +25,7 @@
 #include "parameters/range.h"
 #include "parameters/starting_values.h"
 #include "parameters/variable_registry.h"
+#include "shell/adjustment_session.h"
 
 // The routine a program defines.
 void stimulus_main();

@@ -1,5 +1,7 @@
 #include "library/base/command_line.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstring>
 
 #include "library/base/priority.h"
@@ -17,6 +19,80 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool takeValue(const std::vector<std::string>& arguments, std::size_t& i, std::string& value) {
   value = i + 1 < arguments.size() ? arguments[++i] : std::string();
   return !value.empty() && value != "-" && value.rfind("--", 0) != 0;
+}
+
+// The whole text as a decimal number of type T (no sign for an unsigned
+// one, no locale); false for anything else.
+template <typename T>
+bool wholeNumber(const std::string& text, T& out) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, out);
+  return result.ec == std::errc() && result.ptr == end;
+}
+
+bool realNumber(const std::string& text, double& out) {
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, out);
+  return !text.empty() && result.ec == std::errc() && result.ptr == end && std::isfinite(out);
+}
+
+bool isSessionOption(const std::string& option) {
+  return option == "--trials" || option == "--adjust" || option == "--start" || option == "--seed" ||
+         option == "--conditions" || option == "--gap" || option == "--results";
+}
+
+// One of the session's options, its value taken; false with `error` set.
+bool takeSessionOption(const std::string& option, const std::string& value, AdjustmentOptions& session,
+                       std::string& error) {
+  const std::string notThat = ", not \"" + value + "\"";
+  if (option == "--trials") {
+    int trials = 0;
+    if (!wholeNumber(value, trials) || trials < 1 || trials > kMaxTrials) {
+      error = "--trials takes a whole number of settings per condition from 1 to " + std::to_string(kMaxTrials) +
+              notThat;
+      return false;
+    }
+    session.trials = trials;
+  } else if (option == "--gap") {
+    int gap = 0;
+    if (!wholeNumber(value, gap) || gap > kMaxGapMs) {
+      error = "--gap takes whole milliseconds from 0 to " + std::to_string(kMaxGapMs) + notThat;
+      return false;
+    }
+    session.gapMs = gap;
+  } else if (option == "--seed") {
+    if (!wholeNumber(value, session.seed)) {
+      error = "--seed takes a whole number from 0 to 18446744073709551615" + notThat;
+      return false;
+    }
+    session.seedGiven = true;
+  } else if (option == "--start") {
+    const std::size_t comma = value.find(',');
+    if (comma == std::string::npos || !realNumber(value.substr(0, comma), session.startLow) ||
+        !realNumber(value.substr(comma + 1), session.startHigh) || !(session.startLow < session.startHigh)) {
+      error = "--start takes LO,HI, two numbers with LO below HI" + notThat;
+      return false;
+    }
+    session.startGiven = true;
+  } else if (option == "--conditions") {
+    const std::size_t equals = value.find('=');
+    bool wellFormed = equals != std::string::npos && equals > 0 && equals + 1 < value.size();
+    if (wellFormed) {
+      const std::string values = "," + value.substr(equals + 1) + ",";
+      wellFormed = values.find(",,") == std::string::npos;
+    }
+    if (!wellFormed) {
+      error = "--conditions needs \"Label=v1,v2,...\"" + notThat;
+      return false;
+    }
+    session.conditions = value;
+  } else if (option == "--adjust") {
+    session.adjust = value;
+  } else {
+    session.resultsPath = value;
+  }
+  return true;
 }
 
 }  // namespace
@@ -96,6 +172,7 @@ std::string joinCommandLine(const std::vector<std::string>& arguments) {
 bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& options, std::string& error) {
   options = SessionOptions();
   bool priorityGiven = false;
+  std::vector<std::string> sessionOptionsGiven;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& option = arguments[i];
     if (option == "--help" || option == "-h") {
@@ -107,7 +184,7 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
       continue;
     }
     if (option != "--record" && option != "--timing" && option != "--set" && option != "--priority" &&
-        option != "--screen" && option != "--gamma" && option != "--gamma-table") {
+        option != "--screen" && option != "--gamma" && option != "--gamma-table" && !isSessionOption(option)) {
       error = "unknown option \"" + option + "\"";
       return false;
     }
@@ -131,7 +208,16 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
       error.append(" needs a value").append(notThat);
       return false;
     }
-    if (option == "--set") {
+    if (isSessionOption(option)) {
+      for (const std::string& earlier : sessionOptionsGiven) {
+        if (earlier == option) {
+          error = option + " given twice";
+          return false;
+        }
+      }
+      sessionOptionsGiven.push_back(option);
+      if (!takeSessionOption(option, value, options.adjustment, error)) return false;
+    } else if (option == "--set") {
       if (value.find('=') == std::string::npos || value[0] == '=') {
         error = "--set needs \"Label=value\", not \"" + value + "\"";
         return false;
@@ -167,6 +253,22 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
     error = "--record and --timing name the same file";
     return false;
   }
+  const AdjustmentOptions& session = options.adjustment;
+  if (!sessionOptionsGiven.empty() && !session.requested()) {
+    error = sessionOptionsGiven.front() + " belongs to an adjustment session, which --trials N asks for";
+    return false;
+  }
+  if (session.requested() && session.resultsPath.empty()) {
+    error = "--trials needs --results FILE: a session whose settings go nowhere is a lost session";
+    return false;
+  }
+  for (const std::string* other : {&options.recordPath, &options.timingPath}) {
+    if (!session.resultsPath.empty() && session.resultsPath == *other) {
+      error = std::string("--results and ") + (other == &options.recordPath ? "--record" : "--timing") +
+              " name the same file";
+      return false;
+    }
+  }
   return true;
 }
 
@@ -191,6 +293,20 @@ std::string usageText(const std::string& program) {
          "                         inverse into its look-up table while the program runs\n"
          "  --gamma-table FILE     the same from a measured table: CSV rows r,g,b of normalised\n"
          "                         luminance for equally spaced levels from 0 to 1 (2 to 4096 rows)\n"
+         "An adjustment session: --trials N --results FILE [--adjust \"Label\"] [--start LO,HI]\n"
+         "                      [--seed S] [--conditions \"Label=v1,v2,...\"] [--gap MS]\n"
+         "  --trials N             N settings per condition (1 to 1000): each trial starts the adjusted\n"
+         "                         variable at a random value; Right/Left step it (Shift: the other\n"
+         "                         step), Return or Space accepts it; the console is hidden\n"
+         "  --results FILE         every accepted setting as a CSV row, written at once; the summary\n"
+         "                         (mean, SD, 95% confidence interval per condition) at the end\n"
+         "  --adjust \"Label\"       the variable the observer adjusts (default \"Green luminance\")\n"
+         "  --start LO,HI          draw the starts from the variable's step grid within LO..HI\n"
+         "                         (default: its whole range)\n"
+         "  --seed S               the random starts and order from this seed (default: the clock's)\n"
+         "  --conditions \"Label=v1,v2,...\"  another variable takes each value for N trials, in\n"
+         "                         blocks of one trial per condition, each block in a new order\n"
+         "  --gap MS               the fixation mark alone between two trials (default 500)\n"
          "Files that already exist are never overwritten.\n";
 }
 

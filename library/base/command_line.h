@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../../platform/platform.h"
+#include "adjustment_options.h"
 
 namespace Kestravon {
 
@@ -24,6 +25,7 @@ struct SessionOptions {
   int screen = -1;             // --screen N; -1 when not given (the first display)
   std::string gammaExponents;  // --gamma G or --gamma R,G,B
   std::string gammaTablePath;  // --gamma-table FILE
+  AdjustmentOptions adjustment;  // --trials and the session's other options
 
   bool recording() const { return !recordPath.empty() || !timingPath.empty(); }
 };
@@ -40,6 +42,9 @@ std::string joinCommandLine(const std::vector<std::string>& arguments);
 // Reads the options; false with `error` set for an unknown option, a
 // missing or empty value (or one that is "-" or starts with "--", a
 // forgotten value followed by the next option), or a file option given twice.
+// An adjustment session's options are checked here as far as they can be
+// without the routine's variables: numbers in their bounds, --trials with
+// --results, and no other session option without --trials.
 bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& options, std::string& error);
 
 // What --help prints, naming the program as it was started ("stimulus",

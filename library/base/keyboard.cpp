@@ -83,6 +83,12 @@ bool Keyboard::query(KeyCode key, KeyQuery mode) {
   return false;
 }
 
+void Keyboard::latchPushed(KeyCode key) {
+  if (key < 0 || key >= kTableSize) return;
+  const std::int32_t vk = keyMap[key];
+  if (vk >= 0 && vk < kTableSize) states[kPushed][vk] |= kDownBit;
+}
+
 void pumpMessages() {
   platform::Message message;
   if (platform::peekMessage(message)) {

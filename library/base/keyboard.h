@@ -54,6 +54,10 @@ class Keyboard {
   static void update();
   // Takes at most one window message, then answers from the table of `mode`.
   static bool query(KeyCode key, KeyQuery mode);
+  // Marks a key as newly pushed, as if it had gone down, without a window
+  // message: Escape marked so ends a routine's own loop, not the process
+  // (an adjustment session ends the routine this way).
+  static void latchPushed(KeyCode key);
 
   enum { kTableSize = 256 };
   // current, previous, pushed latch, released latch, in that order.

@@ -83,6 +83,8 @@ Parse parse(const std::string& text, double& out) {
   return result.ec == std::errc() && std::isfinite(out) ? Parse::Parsed : Parse::NotANumber;
 }
 
+}  // namespace
+
 // "3 <= Bar Width <= 10", with < for an open end and no side for an infinite one.
 std::string describeRange(const Range& range, const std::string& label) {
   char number[32];
@@ -98,8 +100,6 @@ std::string describeRange(const Range& range, const std::string& label) {
   }
   return text;
 }
-
-}  // namespace
 
 template <typename T>
 VariableMonitor_Holder_Instance<T>::VariableMonitor_Holder_Instance(T* v)

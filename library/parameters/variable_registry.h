@@ -4,6 +4,7 @@
 
 #include <list>
 #include <string>
+#include <type_traits>
 
 #include "range.h"
 
@@ -29,6 +30,12 @@ class VariableMonitor_Holder {
   // Sets the value from text, as the variable's type reads it; false with
   // `error` set when the text is no such number or lies outside the range.
   virtual bool setFromText(const std::string& text, std::string& error) = 0;
+  // For an adjustment session: the value, the range, the plain step, and
+  // whether the variable holds whole numbers only.
+  virtual double numericValue() const = 0;
+  virtual const Range& valueRange() const = 0;
+  virtual double plainStepSize() const = 0;
+  virtual bool holdsWholeNumbers() const = 0;
 };
 
 template <typename T>
@@ -47,6 +54,10 @@ class VariableMonitor_Holder_Instance : public VariableMonitor_Holder {
   const std::string& labelText() const override { return label; }
   int formatValue(char* buffer, int size) const override;
   bool setFromText(const std::string& text, std::string& error) override;
+  double numericValue() const override { return static_cast<double>(*variable); }
+  const Range& valueRange() const override { return range; }
+  double plainStepSize() const override { return static_cast<double>(plainStep); }
+  bool holdsWholeNumbers() const override { return std::is_same<T, int>::value; }
 
   T* variable;
   T shiftStep;
@@ -86,6 +97,10 @@ class VariableRegistry {
   // listens. Start-up connects the session record.
   static void (*&valueChanged)(const std::string& label, const char* value);
 };
+
+// "3 <= Bar Width <= 10": the range as a refusal names it (< for an open
+// end, no side for an infinite one).
+std::string describeRange(const Range& range, const std::string& label);
 
 // What registration returns: chain label, range and the two steps on it.
 class VariableBinding {

@@ -23,7 +23,9 @@
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/starting_values.h"
 #include "library/parameters/variable_registry.h"
+#include "library/shell/adjustment_session.h"
 #include "library/shell/library_state.h"
+#include "library/shell/record_file.h"
 #include "library/shell/session_record.h"
 
 namespace Kestravon {
@@ -50,15 +52,26 @@ void recordStartingValues() {
 // The lower layers announce their moments; the higher ones act on them.
 void connectLayers() {
   VariableRegistry::valueChanged = SessionRecord::valueChanged;
-  canvasHooks.opening = [] { applyStartingValues(application.options.settings); };
+  canvasHooks.opening = [] {
+    applyStartingValues(application.options.settings);
+    AdjustmentSession::canvasOpening();  // after --set: a trial sets the variables it uses
+  };
   canvasHooks.opened = [](const Canvas& canvas) {
+    const std::string displayLines =
+        SubjectDisplay::headerLines(static_cast<int>(canvas.api->gammaRampLoaded.size() / 3));
     SessionRecord::canvasOpened(static_cast<int>(canvas.width), static_cast<int>(canvas.height), canvas.colorDepth,
-                                canvas.refreshRate,
-                                SubjectDisplay::headerLines(static_cast<int>(canvas.api->gammaRampLoaded.size() / 3)));
+                                canvas.refreshRate, displayLines);
+    if (AdjustmentSession::active()) {
+      AdjustmentSession::canvasOpened(runDescription(static_cast<int>(canvas.width), static_cast<int>(canvas.height),
+                                                     canvas.colorDepth, canvas.refreshRate, displayLines),
+                                       canvas.refreshRate);
+    }
     recordStartingValues();
   };
-  canvasHooks.drawing = ParameterConsole::refresh;
+  // A session hides the console: the observer must not see the number.
+  canvasHooks.drawing = [] { AdjustmentSession::active() ? AdjustmentSession::refresh() : ParameterConsole::refresh(); };
   canvasHooks.presented = [](const Canvas& canvas) {
+    AdjustmentSession::framePresented();  // first: a trial's values go in the record with the next frame's number
     SessionRecord::framePresented(canvas.intervalLimit, canvas.intervalOffset);
   };
 }
@@ -134,7 +147,11 @@ int refuse(const std::string& text, const char* more = "") {
 
 }  // namespace
 
-int finalStatus(int status) { return SessionRecord::rowsLost() ? kRecordWriteFailedExitStatus : status; }
+int finalStatus(int status) {
+  const bool recordLost = SessionRecord::rowsLost();
+  const bool resultsLost = AdjustmentSession::rowsLost();
+  return recordLost || resultsLost ? kRecordWriteFailedExitStatus : status;
+}
 
 int startUp(platform::Instance instance, platform::Instance previousInstance, const char* commandLine, int showCommand,
             Routine routine) {
@@ -154,8 +171,18 @@ int startUp(platform::Instance instance, platform::Instance previousInstance, co
     return 0;
   }
   if (!SessionRecord::open(application.options, error)) return refuse(error);
-  platform::setAbruptEndCallback(SessionRecord::endAbruptly);
-  Keyboard::escapeExitStatus = [] { return finalStatus(kEscapeExitStatus); };
+  if (!AdjustmentSession::request(application.options.adjustment, error)) {
+    SessionRecord::abandon();
+    return refuse(error);
+  }
+  platform::setAbruptEndCallback([] {
+    AdjustmentSession::endAbruptly();
+    SessionRecord::endAbruptly();
+  });
+  Keyboard::escapeExitStatus = [] {
+    AdjustmentSession::noteEscape();
+    return finalStatus(kEscapeExitStatus);
+  };
   try {
     application.instance = instance;
     application.previousInstance = previousInstance;
@@ -186,6 +213,7 @@ int startUp(platform::Instance instance, platform::Instance previousInstance, co
     runner.run();
   } catch (const RefusedOption& refused) {
     SessionRecord::abandon();  // so that the corrected command line can create them again
+    AdjustmentSession::abandon();
     return refuse(refused.text());
   } catch (const char* text) {
     platform::messageBox(text, kNotificationCaption);
