@@ -124,13 +124,22 @@ Line summaryText(const Adjustment& a, int condition) {
   return line.text(" (t = ").number(s.t).text(", ").integer(s.count - 1).text(" df)");
 }
 
-// The end of the file as an abrupt end would write it now.
+// The end of the file as an abrupt end would write it now: the summary as
+// CSV lines behind "# " (a comment to every reader of the rows; strip the
+// "# " to read it as a table of its own).
 void composeSummary(Adjustment& a) {
-  std::string text;
+  std::string text = "# summary,condition,settings,mean,sd,ci95_low,ci95_high\n";
   const int conditions = static_cast<int>(a.plan.conditionValues.size());
   for (int c = 0; c < conditions; ++c) {
-    const Line line = summaryText(a, c);
-    text.append("# summary ").append(line.data(), line.size()).append("\n");
+    const SettingSummary s = summarize(a.settings[static_cast<std::size_t>(c)]);
+    Line line;
+    line.text("# summary,").field(a.plan.conditionText(c)).text(",").integer(s.count).text(",");
+    if (s.count > 0) line.number(s.mean);
+    line.text(",");
+    if (s.count > 1) line.number(s.sd).text(",").number(s.low).text(",").number(s.high);
+    if (s.count < 2) line.text(",,");
+    line.text("\n");
+    text.append(line.data(), line.size());
   }
   a.summarySize = std::min(text.size(), sizeof a.summary);
   std::memcpy(a.summary, text.data(), a.summarySize);

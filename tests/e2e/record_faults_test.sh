@@ -8,7 +8,8 @@
 #   report, and the file ends in a whole row;
 #   the same, ended by SIGTERM: status 143, and the summary and the failure
 #   are still said;
-#   a run that fails before its first frame (no display) leaves no file.
+#   a run that fails before its first frame (no display) leaves no file;
+#   an adjustment session's results file on a full file system: the same.
 # The full file system is a small tmpfs, which needs root to mount: where
 # it cannot be mounted the rest runs and the test reports itself skipped.
 #
@@ -44,6 +45,14 @@ if mount -t tmpfs -o size=64k tmpfs "$full" 2>/dev/null; then
     pass "full disk: said before the display" || fail "full disk: standard error was: $(cat "$work/err")"
   [ ! -e "$full/record.csv" ] && [ ! -e "$full/timing.csv" ] && pass "full disk: no file left" ||
     fail "full disk: left $(ls "$full")"
+  # An adjustment session's results file keeps the same promise.
+  "$program" --trials 2 --results "$full/results.csv" 2>"$work/err" &
+  pid=$!
+  wait_pid $pid 10
+  expect_status "full disk, results" 2
+  grep -qxF "Kestravon: cannot write the results file \"$full/results.csv\": No space left on device" "$work/err" &&
+    [ ! -e "$full/results.csv" ] && pass "full disk, results: said before the display, no file left" ||
+    fail "full disk, results: $(cat "$work/err"); left $(ls "$full")"
 fi
 
 # --- a file-size limit reached mid-run -----------------------------------------------
