@@ -71,6 +71,10 @@ grep -qxF "# completed: 3 of 3 planned trials done" "$work/s1.csv" && grep -q "^
   pass "the file says the session was completed, and its seed" || fail "end: $(grep '^#' "$work/s1.csv")"
 grep -Eq '^Kestravon: 3 settings of Green luminance, mean [0-9.]+, SD [0-9.e-]+, 95% CI of the mean' "$work/err" &&
   pass "summary on standard error" || fail "standard error: $(cat "$work/err")"
+# The README's plot of it.
+gnuplot -e "results='$work/s1.csv'" "$here/../../scripts/plot-settings.gp" 2>"$work/gnuplot.err" &&
+  [ "$("$probe" "$work/s1.png" count 000000 0 0 799 499)" -gt 1000 ] && [ ! -s "$work/gnuplot.err" ] &&
+  pass "scripts/plot-settings.gp plots it" || fail "plot: $(cat "$work/gnuplot.err")"
 echo "--- the results file of that session:"
 cat "$work/s1.csv"
 echo "---"
