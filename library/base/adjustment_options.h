@@ -11,9 +11,9 @@
 namespace Kestravon {
 
 struct AdjustmentOptions {
-  int trials = 0;                         // settings per condition, 1 to 1000; 0: no session
+  int trials = 0;                          // settings per condition, 1 to 1000; 0: no session
   std::string adjust = "Green luminance";  // the label of the variable the observer adjusts
-  bool startGiven = false;                // --start LO,HI; otherwise the variable's whole range
+  bool startGiven = false;                 // --start LO,HI; otherwise the variable's whole range
   double startLow = 0;
   double startHigh = 0;
   bool seedGiven = false;  // otherwise one is taken from the clock (and written in the results)

@@ -49,8 +49,8 @@ bool takeSessionOption(const std::string& option, const std::string& value, Adju
   if (option == "--trials") {
     int trials = 0;
     if (!wholeNumber(value, trials) || trials < 1 || trials > kMaxTrials) {
-      error = "--trials takes a whole number of settings per condition from 1 to " + std::to_string(kMaxTrials) +
-              notThat;
+      error =
+          "--trials takes a whole number of settings per condition from 1 to " + std::to_string(kMaxTrials) + notThat;
       return false;
     }
     session.trials = trials;

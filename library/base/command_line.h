@@ -22,9 +22,9 @@ struct SessionOptions {
   bool version = false;
   // The subject's display: which one, and the luminance response its
   // look-up table is to undo (at most one of the two gamma options).
-  int screen = -1;             // --screen N; -1 when not given (the first display)
-  std::string gammaExponents;  // --gamma G or --gamma R,G,B
-  std::string gammaTablePath;  // --gamma-table FILE
+  int screen = -1;               // --screen N; -1 when not given (the first display)
+  std::string gammaExponents;    // --gamma G or --gamma R,G,B
+  std::string gammaTablePath;    // --gamma-table FILE
   AdjustmentOptions adjustment;  // --trials and the session's other options
 
   bool recording() const { return !recordPath.empty() || !timingPath.empty(); }

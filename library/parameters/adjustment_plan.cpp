@@ -89,10 +89,10 @@ StartGrid startGrid(const AdjustmentOptions& options, const VariableMonitor_Hold
   while (grid.first <= grid.last && !range.includes(grid.value(grid.first))) ++grid.first;
   while (grid.first <= grid.last && !range.includes(grid.value(grid.last))) --grid.last;
   if (grid.count() < 2) {
-    throw RefusedOption((options.startGiven ? "--start " + number(low) + "," + number(high) : prefix.substr(0, prefix.size() - 2)) +
-                        ": holds " + (grid.count() == 1 ? "one value" : "no value") + " of the step grid (" +
-                        number(grid.base) + " plus whole steps of " + number(grid.step) +
-                        "); the starts need at least two");
+    throw RefusedOption(
+        (options.startGiven ? "--start " + number(low) + "," + number(high) : prefix.substr(0, prefix.size() - 2)) +
+        ": holds " + (grid.count() == 1 ? "one value" : "no value") + " of the step grid (" + number(grid.base) +
+        " plus whole steps of " + number(grid.step) + "); the starts need at least two");
   }
   return grid;
 }
@@ -118,11 +118,14 @@ void resolveConditions(const AdjustmentOptions& options, AdjustmentPlan& plan) {
     const std::string value = values.substr(from, comma - from);
     from = comma + 1;
     std::string error;
-    if (!plan.conditionVariable->setFromText(value, error)) throw RefusedOption(option + ": " + error);
+    if (!plan.conditionVariable->setFromText(value, error))
+      throw RefusedOption(std::string(option).append(": ").append(error));
     char text[32];
     plan.conditionVariable->formatValue(text, sizeof text);
     for (const std::string& earlier : seen) {
-      if (earlier == text) throw RefusedOption(option + ": the value " + value + " is given twice");
+      if (earlier == text) {
+        throw RefusedOption(std::string(option).append(": the value ").append(value).append(" is given twice"));
+      }
     }
     seen.emplace_back(text);
     plan.conditionValues.push_back(value);

@@ -74,8 +74,8 @@ AdjustmentPlan planAdjustment(const AdjustmentOptions& options, std::uint64_t se
 struct SettingSummary {
   int count = 0;
   double mean = 0;
-  double sd = 0;  // with n - 1; 0 for fewer than two settings
-  double t = 0;   // Student's t for 97.5 % with count - 1 degrees of freedom; 0 for fewer than two
+  double sd = 0;   // with n - 1; 0 for fewer than two settings
+  double t = 0;    // Student's t for 97.5 % with count - 1 degrees of freedom; 0 for fewer than two
   double low = 0;  // the 95 % confidence interval of the mean
   double high = 0;
 };

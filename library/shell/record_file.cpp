@@ -88,7 +88,6 @@ bool sameFile(const std::string& a, const std::string& b) {
 #endif
 }
 
-
 void writeFailuresInsteadOfSignal() {
 #ifdef SIGXFSZ
   struct sigaction current = {};

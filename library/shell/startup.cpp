@@ -64,12 +64,14 @@ void connectLayers() {
     if (AdjustmentSession::active()) {
       AdjustmentSession::canvasOpened(runDescription(static_cast<int>(canvas.width), static_cast<int>(canvas.height),
                                                      canvas.colorDepth, canvas.refreshRate, displayLines),
-                                       canvas.refreshRate);
+                                      canvas.refreshRate);
     }
     recordStartingValues();
   };
   // A session hides the console: the observer must not see the number.
-  canvasHooks.drawing = [] { AdjustmentSession::active() ? AdjustmentSession::refresh() : ParameterConsole::refresh(); };
+  canvasHooks.drawing = [] {
+    AdjustmentSession::active() ? AdjustmentSession::refresh() : ParameterConsole::refresh();
+  };
   canvasHooks.presented = [](const Canvas& canvas) {
     AdjustmentSession::framePresented();  // first: a trial's values go in the record with the next frame's number
     SessionRecord::framePresented(canvas.intervalLimit, canvas.intervalOffset);

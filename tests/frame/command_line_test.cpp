@@ -43,7 +43,8 @@ TEST(CommandLineTest, MistakesAreRefusedWithWhatWasWrong) {
       {{"--record", "-"}, "--record needs a value, not \"-\""},
       {{"--set", "--help"}, "--set needs a value, not \"--help\""},
       // An adjustment session: numbers in their bounds, and nothing asked of a session that is not there.
-      {{"--trials", "0", "--results", "r.csv"}, "--trials takes a whole number of settings per condition from 1 to 1000, not \"0\""},
+      {{"--trials", "0", "--results", "r.csv"},
+       "--trials takes a whole number of settings per condition from 1 to 1000, not \"0\""},
       {{"--trials", "1001", "--results", "r.csv"}, "from 1 to 1000, not \"1001\""},
       {{"--trials", "5"}, "--trials needs --results FILE"},
       {{"--results", "r.csv"}, "--results belongs to an adjustment session, which --trials N asks for"},

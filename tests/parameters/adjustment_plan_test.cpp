@@ -103,7 +103,7 @@ TEST_F(AdjustmentPlanTest, ConditionsRunInBlocksOfOneTrialEachInANewOrderThatThe
     std::string order;
     std::set<int> seen;
     for (int i = 0; i < 3; ++i) {
-      const PlannedTrial& trial = plan.trials[static_cast<std::size_t>(block * 3 + i)];
+      const PlannedTrial& trial = plan.trials[static_cast<std::size_t>(block) * 3 + static_cast<std::size_t>(i)];
       EXPECT_EQ(trial.block, block + 1);
       seen.insert(trial.condition);
       order += static_cast<char>('0' + trial.condition);

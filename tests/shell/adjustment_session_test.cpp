@@ -149,8 +149,8 @@ TEST_F(AdjustmentSessionTest, ASessionThroughTheRealKeysWritesEveryAcceptedSetti
     EXPECT_EQ(f[1], std::to_string(t + 1)) << "without conditions, each trial is a block";
     EXPECT_EQ(f[2], "");
     const int start = std::stoi(f[3]);
-    EXPECT_TRUE(start >= 40 && start <= 100 && start % 10 == 0) << "10 plus whole steps of 20... within 40..100: "
-                                                               << start;
+    EXPECT_TRUE(start >= 40 && start <= 100 && start % 10 == 0)
+        << "10 plus whole steps of 20... within 40..100: " << start;
     EXPECT_EQ(std::stoi(f[4]), start + 20 + 10 - 20) << "Right 20, Shift+Right 10, Left 20";
     EXPECT_EQ(f[5], "3") << "Down is no step";
     EXPECT_EQ(f[6], "183.334") << "first frame to accept: 11 swaps of 166,667 ticks of the 10 MHz counter";
@@ -163,11 +163,11 @@ TEST_F(AdjustmentSessionTest, ASessionThroughTheRealKeysWritesEveryAcceptedSetti
     for (const std::string& line : header) text += line + "\n";
     return text;
   }();
-  for (const char* expected : {"# Kestravon 0.1, adjustment results", "# display asked 1024x768, 32 bits, 60 Hz",
-                               "# adjusted: Eccentricity", "# seed: 5 (given)", "# conditions: none",
-                               "# gap: 100 ms (6 frames of the fixation mark alone)",
-                               "# trials planned: 3 (3 per condition)", "# completed: 3 of 3 planned trials done",
-                               "# summary,condition,settings,mean,sd,ci95_low,ci95_high\n# summary,,3,"}) {
+  for (const char* expected :
+       {"# Kestravon 0.1, adjustment results", "# display asked 1024x768, 32 bits, 60 Hz", "# adjusted: Eccentricity",
+        "# seed: 5 (given)", "# conditions: none", "# gap: 100 ms (6 frames of the fixation mark alone)",
+        "# trials planned: 3 (3 per condition)", "# completed: 3 of 3 planned trials done",
+        "# summary,condition,settings,mean,sd,ci95_low,ci95_high\n# summary,,3,"}) {
     EXPECT_NE(all.find(expected), std::string::npos) << expected << " in\n" << all;
   }
   EXPECT_NE(said.find("Kestravon: 3 settings of Eccentricity, mean "), std::string::npos) << said;
@@ -175,9 +175,8 @@ TEST_F(AdjustmentSessionTest, ASessionThroughTheRealKeysWritesEveryAcceptedSetti
 
 TEST_F(AdjustmentSessionTest, TheSameSeedGivesTheSameStartsAndConditionOrder) {
   const auto session = [&](const std::string& path, const char* seed) {
-    const int status = offscreen::run(200, observer,
-                                      "--trials 2 --results " + path + " --conditions \"SOA=1,3\" --seed " + seed +
-                                          " --gap 100");
+    const int status = offscreen::run(
+        200, observer, "--trials 2 --results " + path + " --conditions \"SOA=1,3\" --seed " + seed + " --gap 100");
     EXPECT_EQ(status, 0);
     std::vector<std::string> plan;
     for (const std::string& row : lines(path, false)) {
@@ -212,8 +211,7 @@ TEST_F(AdjustmentSessionTest, EscapeInTheMiddleKeepsTheAcceptedSettingsAndSaysHo
   EXPECT_EXIT(escapeInTrial2(), ::testing::ExitedWithCode(128), "Kestravon: session ended by Escape: 1 of 3");
   const std::vector<std::string> rows = lines(results_, false);
   ASSERT_EQ(rows.size(), 2u);
-  EXPECT_TRUE(std::regex_match(rows[1], std::regex("1,1,,[0-9.]+,[0-9.]+,3,183\\.334,3,14(,[-0-9.]+){6}")))
-      << rows[1];
+  EXPECT_TRUE(std::regex_match(rows[1], std::regex("1,1,,[0-9.]+,[0-9.]+,3,183\\.334,3,14(,[-0-9.]+){6}"))) << rows[1];
   const std::vector<std::string> comments = lines(results_, true);
   ASSERT_GE(comments.size(), 3u);
   EXPECT_EQ(comments[comments.size() - 3], "# ended by Escape: 1 of 3 planned trials done");
