@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -113,7 +114,14 @@ bool parseGammaExponents(const std::string& text, DisplayResponse& response, std
 bool parseGammaTable(const std::string& contents, const std::string& name, DisplayResponse& response,
                      std::string& error) {
   DisplayResponse parsed;
-  std::istringstream lines(contents);
+  // A spreadsheet's "CSV UTF-8" starts with a byte-order mark; UTF-16 text
+  // ("Unicode text") would read as numbers with a NUL between each digit.
+  const bool utf8Mark = contents.compare(0, 3, "\xEF\xBB\xBF") == 0;
+  if (contents.compare(0, 2, "\xFF\xFE") == 0 || contents.compare(0, 2, "\xFE\xFF") == 0) {
+    error = name + ": the file is UTF-16 text; save it as CSV (UTF-8 or plain)";
+    return false;
+  }
+  std::istringstream lines(utf8Mark ? contents.substr(3) : contents);
   std::string line;
   int lineNumber = 0;
   int lastRowLine = 0;
@@ -121,6 +129,10 @@ bool parseGammaTable(const std::string& contents, const std::string& name, Displ
   while (std::getline(lines, line)) {
     ++lineNumber;
     const std::string where = name + " line " + std::to_string(lineNumber) + ": ";
+    if (line.find('\0') != std::string::npos) {
+      error = where + "a NUL byte; a table is text (CSV)";
+      return false;
+    }
     line = trim(line.substr(0, line.find('#')));
     if (!line.empty() && line.back() == '\r') line = trim(line.substr(0, line.size() - 1));
     if (line.empty()) continue;
@@ -181,18 +193,42 @@ bool parseGammaTable(const std::string& contents, const std::string& name, Displ
 }
 
 bool readGammaTable(const std::string& path, DisplayResponse& response, std::string& error) {
+  const std::string what = "the gamma table \"" + path + "\"";
+  // Only a regular file: a directory reads as nothing, a FIFO waits for a
+  // writer, and a device (/dev/zero) never ends.
+  std::error_code code;
+  const std::filesystem::file_status status = std::filesystem::status(path, code);
+  if (code && status.type() != std::filesystem::file_type::not_found) {
+    error = "cannot read " + what + ": " + code.message();
+    return false;
+  }
+  if (status.type() == std::filesystem::file_type::directory) {
+    error = "cannot read " + what + ": it is a directory";
+    return false;
+  }
+  if (status.type() != std::filesystem::file_type::not_found && status.type() != std::filesystem::file_type::regular) {
+    error = "cannot read " + what + ": it is not a regular file (a device, a FIFO or a socket)";
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    error = "cannot read the gamma table \"" + path + "\": " + std::strerror(errno);
+    error = "cannot read " + what + ": " + std::strerror(errno);
     return false;
   }
-  std::ostringstream contents;
-  contents << in.rdbuf();
+  // Read no more than a table can be (however large the file, or if it grows).
+  std::string contents(kMaxGammaTableBytes + 1, '\0');
+  in.read(&contents[0], static_cast<std::streamsize>(contents.size()));
   if (in.bad()) {
-    error = "cannot read the gamma table \"" + path + "\"";
+    error = "cannot read " + what;
     return false;
   }
-  return parseGammaTable(contents.str(), path, response, error);
+  contents.resize(static_cast<std::size_t>(in.gcount()));
+  if (contents.size() > kMaxGammaTableBytes) {
+    error = what + " is larger than " + std::to_string(kMaxGammaTableBytes / (1024 * 1024)) +
+            " MB; a table of at most 4096 rows is far smaller";
+    return false;
+  }
+  return parseGammaTable(contents, path, response, error);
 }
 
 bool checkCurves(const ChannelCurves& curves, std::string& error) {

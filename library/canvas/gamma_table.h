@@ -21,6 +21,8 @@ struct ChannelCurves {
 
 constexpr std::size_t kMinCurveEntries = 2;
 constexpr std::size_t kMaxCurveEntries = 4096;
+// More than any table of 4096 rows with comments needs: a file above it is refused unread.
+constexpr std::size_t kMaxGammaTableBytes = 4 * 1024 * 1024;
 constexpr double kMinGammaExponent = 0.5;
 constexpr double kMaxGammaExponent = 5.0;
 
@@ -43,7 +45,9 @@ bool parseGammaExponents(const std::string& text, DisplayResponse& response, std
 // `error` naming the line and the problem.
 bool parseGammaTable(const std::string& contents, const std::string& name, DisplayResponse& response,
                      std::string& error);
-// The same, read from a file.
+// The same, read from a file: only a regular file of at most
+// kMaxGammaTableBytes (a directory, a device or a FIFO is refused by name).
+// A UTF-8 byte-order mark is skipped; UTF-16 text is refused as such.
 bool readGammaTable(const std::string& path, DisplayResponse& response, std::string& error);
 
 // A table a routine loads itself: each curve 2 to 4,096 entries, all three

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "library/base/command_line.h"
+#include "library/base/comment_text.h"
 #include "library/base/exception.h"
 #include "platform/platform.h"
 
@@ -75,11 +76,11 @@ std::string SubjectDisplay::headerLines(int loadedEntries) {
   const State& s = state();
   std::string lines;
   if (s.screen >= 0) {
-    lines += "# screen " + std::to_string(s.screen) + ": " + s.device.name + ", " + std::to_string(s.device.width) +
-             "x" + std::to_string(s.device.height) + " before the switch\n";
+    lines += "# screen " + std::to_string(s.screen) + ": " + commentText(s.device.name) + ", " +
+             std::to_string(s.device.width) + "x" + std::to_string(s.device.height) + " before the switch\n";
   }
   if (s.linearised && loadedEntries > 0) {
-    lines += "# gamma " + s.response.source + "; inverse loaded into the display's look-up table of " +
+    lines += "# gamma " + commentText(s.response.source) + "; inverse loaded into the display's look-up table of " +
              std::to_string(loadedEntries) + " entries and read back\n";
   }
   return lines;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "library/base/command_line.h"
+#include "library/base/comment_text.h"
 #include "library/base/keyboard.h"
 #include "library/canvas/canvas.h"
 #include "library/parameters/adjustment_plan.h"
@@ -244,7 +245,7 @@ void writeHeader(Adjustment& a, const std::string& runLines) {
   const AdjustmentPlan& p = a.plan;
   std::string text = runLines;
   Line line;
-  line.text("# adjusted: ").text(p.adjusted->labelText()).text(" (Right/Left step it by ");
+  line.text("# adjusted: ").text(commentText(p.adjusted->labelText())).text(" (Right/Left step it by ");
   line.number(p.adjusted->plainStepSize()).text(", Return or Space accepts)\n");
   text.append(line.data(), line.size());
   Line starts;
@@ -263,7 +264,7 @@ void writeHeader(Adjustment& a, const std::string& runLines) {
   if (p.conditionVariable == nullptr) {
     text += "none\n";
   } else {
-    text += a.options.conditions + " (blocks of one trial per condition, each in a new random order)\n";
+    text += commentText(a.options.conditions) + " (blocks of one trial per condition, each in a new random order)\n";
   }
   Line gap;
   gap.text("# gap: ").integer(a.options.gapMs).text(" ms");
@@ -449,7 +450,7 @@ void AdjustmentSession::endAbruptly() {
   a.endWritten = true;
   a.results.append(endLine(a, "ended abruptly (a signal or a lost display)"));
   a.results.append(a.summary, a.summarySize);
-  a.results.flush();
+  a.results.flushAbruptly();
 }
 
 void AdjustmentSession::abandon() {

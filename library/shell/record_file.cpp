@@ -219,7 +219,19 @@ void RecordFile::removeCreatedAbruptly() const {
   if (!path_.empty()) removeFile(path_.c_str());
 }
 
+bool RecordFile::flushAbruptly() {
+  if (writing_ != 0) return !failed_;
+  return flush();
+}
+
 bool RecordFile::writeAll(const char* data, std::size_t size) {
+  struct Writing {
+    volatile int& flag;
+    explicit Writing(volatile int& f) : flag(f) { flag = 1; }
+    ~Writing() { flag = 0; }
+    Writing(const Writing&) = delete;
+    Writing& operator=(const Writing&) = delete;
+  } writing(writing_);
   const char* const begin = data;
   const long long before = written_;
   while (size > 0) {
@@ -243,9 +255,12 @@ void RecordFile::fail(int code, long long wholeRows) {
   failed_ = true;
   errorCode_ = code;
   if (written_ > wholeRows) cutTo(fd_, wholeRows);
-  std::snprintf(failureLine_, sizeof failureLine_,
-                "Kestravon: writing the %s file \"%s\" failed: %s; the rows after that are lost\n", what_,
-                path_.c_str(), std::strerror(code));
+  const int length = std::snprintf(failureLine_, sizeof failureLine_,
+                                   "Kestravon: writing the %s file \"%s\" failed: %s; the rows after that are lost\n",
+                                   what_, path_.c_str(), std::strerror(code));
+  if (length >= static_cast<int>(sizeof failureLine_)) {  // a longer path still ends its line
+    std::memcpy(failureLine_ + sizeof failureLine_ - 5, "...\n", 5);
+  }
   if (reportAtOnce_) reportFailure();
 }
 

@@ -53,6 +53,9 @@ class RecordFile {
   void append(const Line& line) { append(line.data(), line.size()); }
   // False when this or an earlier write failed.
   bool flush();
+  // The same from a signal handler: nothing when the signal came in the
+  // middle of a write (its rows would be written twice). Async-signal-safe.
+  bool flushAbruptly();
   // The failure, composed when it happened: printed from a signal handler too.
   void reportFailure() const;
   void close();
@@ -66,6 +69,7 @@ class RecordFile {
   void fail(int code, long long wholeRows);
 
   int fd_ = -1;
+  volatile int writing_ = 0;  // inside writeAll
   std::string path_;
   const char* what_ = "";
   char buffer_[16384];
@@ -74,7 +78,7 @@ class RecordFile {
   bool failed_ = false;
   bool reportAtOnce_ = false;
   int errorCode_ = 0;
-  char failureLine_[512] = {};
+  char failureLine_[4608] = {};  // a path of up to 4096 bytes and the reason, whole
 };
 
 // Writes to standard error with no stdio buffer in between: also from a

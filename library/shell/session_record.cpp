@@ -225,8 +225,11 @@ void SessionRecord::endAbruptly() {
     s.timing.removeCreatedAbruptly();
     return;
   }
-  if (!s.record.failed() && !s.timing.failed()) return;
-  // Data was lost: that must not go unsaid because a signal ended the run.
+  // The whole rows still buffered (at most a second of timing), then the
+  // summary, as at a normal end: a signal or a lost display must not take
+  // the last second of frames, or a failed write, unsaid.
+  s.record.flushAbruptly();
+  s.timing.flushAbruptly();
   reportSummary(s);
 }
 

@@ -3,12 +3,11 @@
 // --timing). Files are created new (an existing one is never overwritten),
 // written line by line from fixed buffers (the frame loop allocates
 // nothing), each change flushed at once and the timing rows at least once
-// a second, so an abrupt end loses at most the last second of timing and
-// no change. The first lines are written when the files are created, so a
-// full disk is found before the display is touched. A write that fails
-// leaves the file cut back to its last whole row; it is reported at once
-// and at the end, and the process then ends with status 3 (start-up's
-// finalStatus asks rowsLost); the stimulus runs on. A run that ends before its first frame leaves no file behind.
+// a second, so kill -9 loses at most the last second of timing and no
+// change, and a catchable end (a signal, a lost display) none. The first lines are written when the files are created,
+// so a full disk is found before the display is touched. A write that fails leaves the file cut back to its last whole
+// row; it is reported at once and at the end, and the process then ends with status 3 (start-up's finalStatus asks
+// rowsLost); the stimulus runs on. A run that ends before its first frame leaves no file behind.
 //
 // Frame numbers count the canvas's presented frames from 1 (the two blank
 // opening frames included); times are milliseconds since the first
@@ -51,8 +50,9 @@ class SessionRecord {
   // process ends with status 3. False with no frame presented.
   static bool rowsLost();
   // The process is ending by a signal or a lost display, without its exit
-  // handlers: removes the files if no frame was presented, and reports a
-  // failed write (with the summary). Async-signal-safe; runs once.
+  // handlers: removes the files if no frame was presented; otherwise writes
+  // the rows still buffered and says the summary (and any failed write).
+  // Async-signal-safe; runs once.
   static void endAbruptly();
   // Closes everything without a summary (tests).
   static void discard();

@@ -165,15 +165,29 @@ bool setPriority(Priority priority, std::string& refused) {
   return refused.empty();
 }
 
+namespace {
+
+// Linux's numbers, written here: the C library names them only with _GNU_SOURCE.
+constexpr int kSchedBatch = 3;
+constexpr int kSchedIdle = 5;
+constexpr int kSchedDeadline = 6;
+constexpr int kResetOnFork = 0x40000000;
+
+}  // namespace
+
 std::string describeScheduling() {
   std::string text;
-  const int policy = sched_getscheduler(0);
+  // Without the reset-on-fork flag, which a parent may have set.
+  const int policy = sched_getscheduler(0) & ~kResetOnFork;
   sched_param parameter{};
   sched_getparam(0, &parameter);
   switch (policy) {
     case SCHED_FIFO: text = "SCHED_FIFO priority " + std::to_string(parameter.sched_priority); break;
     case SCHED_RR: text = "SCHED_RR priority " + std::to_string(parameter.sched_priority); break;
     case SCHED_OTHER: text = "SCHED_OTHER"; break;
+    case kSchedBatch: text = "SCHED_BATCH"; break;
+    case kSchedIdle: text = "SCHED_IDLE (runs only when nothing else would)"; break;
+    case kSchedDeadline: text = "SCHED_DEADLINE"; break;
     default: text = "policy " + std::to_string(policy); break;
   }
   errno = 0;

@@ -5,6 +5,7 @@
 #include "library/canvas/subject_display.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -136,6 +137,51 @@ TEST(GammaTableTest, MalformedValuesAndTablesAreRefusedNamingTheLineAndTheProble
   EXPECT_EQ(response.source, expected);
   EXPECT_FALSE(readGammaTable("/nonexistent/t.csv", response, error));
   EXPECT_NE(error.find("cannot read the gamma table \"/nonexistent/t.csv\""), std::string::npos) << error;
+}
+
+// A table as a spreadsheet saves it, and files that are no table: only a
+// regular file of a table's size is read, and what is wrong is named.
+TEST(GammaTableTest, OnlyARegularFileOfATablesSizeIsReadAndItsTextAsASpreadsheetSavesIt) {
+  DisplayResponse response;
+  std::string error;
+  EXPECT_TRUE(parseGammaTable("\xEF\xBB\xBFr,g,b\n0,0,0\n1,1,1\n", "t.csv", response, error)) << error;
+  EXPECT_FALSE(parseGammaTable(std::string("\xFF\xFEr\0,\0g\0", 8), "t.csv", response, error));
+  EXPECT_EQ(error, "t.csv: the file is UTF-16 text; save it as CSV (UTF-8 or plain)");
+  EXPECT_FALSE(parseGammaTable(std::string("0,0,0\n0.5,0\0.5,0.5\n1,1,1\n", 24), "t.csv", response, error));
+  EXPECT_EQ(error, "t.csv line 2: a NUL byte; a table is text (CSV)");
+
+  const std::string folder = "/tmp/kestravon-gamma-" + std::to_string(getpid());
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  const std::string fifo = folder + "/fifo.csv";
+  const std::string large = folder + "/large.csv";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::ofstream(large) << "0,0,0\n";
+  ASSERT_EQ(truncate(large.c_str(), 100 * 1024 * 1024), 0);  // sparse: nothing is written
+  const struct {
+    std::string path;
+    std::string says;
+  } notTables[] = {
+      {folder, "cannot read the gamma table \"" + folder + "\": it is a directory"},
+      {fifo, "cannot read the gamma table \"" + fifo + "\": it is not a regular file (a device, a FIFO or a socket)"},
+      {"/dev/zero", "cannot read the gamma table \"/dev/zero\": it is not a regular file"},
+      {large, "the gamma table \"" + large + "\" is larger than 4 MB; a table of at most 4096 rows is far smaller"},
+  };
+  for (const auto& notTable : notTables) {
+    EXPECT_FALSE(readGammaTable(notTable.path, response, error)) << notTable.path;
+    EXPECT_EQ(error.substr(0, notTable.says.size()), notTable.says);
+  }
+  std::remove(fifo.c_str());
+  std::remove(large.c_str());
+  rmdir(folder.c_str());
+
+  // A name that holds a line break goes into the files' "#" lines written
+  // out, so that no reader takes the rest of it for a row of data.
+  ASSERT_TRUE(parseGammaTable("0,0,0\n1,1,1\n", "mon\n1,0.000,Green luminance,0.25\n.csv", response, error));
+  SubjectDisplay::linearise(response);
+  const std::string lines = SubjectDisplay::headerLines(256);
+  SubjectDisplay::reset();
+  EXPECT_EQ(lines.find('\n'), lines.size() - 1) << lines;
+  EXPECT_NE(lines.find("# gamma table \"mon\\n1,0.000,Green luminance,0.25\\n.csv\""), std::string::npos) << lines;
 
   SessionOptions options;
   const struct {

@@ -83,6 +83,14 @@ grep -q '^Kestravon: --priority realtime: refused SCHED_FIFO 10 (Operation not p
 header_line "$work/refused.csv" | grep -q 'obtained SCHED_OTHER, nice 0, memory not locked' &&
   pass "header: $(header_line "$work/refused.csv")" || fail "header: $(head -8 "$work/refused.csv")"
 
+# --- started at a policy of the system's own: named, not numbered ---------------------
+if command -v chrt >/dev/null; then
+  run_for 1 chrt -i 0 "$program" --timing "$work/idle.csv"
+  expect_status "SCHED_IDLE" 128
+  header_line "$work/idle.csv" | grep -q 'obtained SCHED_IDLE (runs only when nothing else would), nice 0' &&
+    pass "header: $(header_line "$work/idle.csv")" || fail "header: $(head -8 "$work/idle.csv")"
+fi
+
 # --- a driver that claims to sync but does not wait --------------------------------
 run_for 3 "$fault_program" vsync-claimed --timing "$work/claimed.csv"
 expect_status "sync claimed" 128

@@ -8,6 +8,8 @@
 #   report, and the file ends in a whole row;
 #   the same, ended by SIGTERM: status 143, and the summary and the failure
 #   are still said;
+#   Ctrl-C or SIGTERM with no failure: every frame the summary counts is a
+#   row of the timing file;
 #   a run that fails before its first frame (no display) leaves no file;
 #   an adjustment session's results file on a full file system: the same.
 # The full file system is a small tmpfs, which needs root to mount: where
@@ -98,6 +100,29 @@ kill -TERM $pid
 wait_pid $pid 10
 expect_status "signal after the failure" 143
 expect_end_report "signal after the failure"
+
+# --- a catchable end: every frame counted is a row ------------------------------------
+# Ctrl-C once the stimulus runs, and SIGTERM just after the canvas opens:
+# the rows still buffered are written, and the summary is said.
+has_timing_rows() { [ "$(grep -Ec '^[0-9]+,' "$work/timing.csv")" -ge "$1" ]; }
+for end in "INT 130 120" "TERM 143 0"; do
+  read -r signal status after <<<"$end"
+  rm -f "$work/record.csv" "$work/timing.csv"
+  # (A shell starts a background job with SIGINT ignored; a terminal's Ctrl-C finds it not.)
+  env --default-signal=INT "$program" --timing "$work/timing.csv" 2>"$work/err" &
+  pid=$!
+  wait_for_window "Kestravon Main Window" || fail "SIG$signal: no canvas"
+  # The rows reach the file once a second: signal mid-second, after the first frame at least.
+  eventually 10 has_timing_rows "$after" || fail "SIG$signal: no timing rows"
+  sleep 0.5
+  kill -"$signal" $pid
+  wait_pid $pid 10
+  expect_status "SIG$signal" "$status"
+  counted=$(sed -n 's/^Kestravon: \([0-9]*\) frames presented.*/\1/p' "$work/err")
+  rows=$(grep -Ec '^[0-9]+,([0-9]+\.[0-9]{3})?,[0-9]+$' "$work/timing.csv")
+  [ -n "$counted" ] && [ "$rows" = "$counted" ] && pass "SIG$signal: $rows rows for the $counted frames said" ||
+    fail "SIG$signal: $rows rows; standard error: $(cat "$work/err")"
+done
 
 # --- kill -9 -------------------------------------------------------------------------
 # Nothing can run at SIGKILL: every change must be in the file already,

@@ -220,31 +220,52 @@ TEST_F(AdjustmentSessionTest, EscapeInTheMiddleKeepsTheAcceptedSettingsAndSaysHo
 
 TEST_F(AdjustmentSessionTest, ASettingThatCannotBeWrittenEndsTheSessionWithStatus3AndWholeRows) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // A path of over 500 bytes: the failure is still said whole.
+  const std::string deep = folder_ + "/" + std::string(250, 'd');
+  ASSERT_TRUE(mkdir(deep.c_str(), 0700) == 0 || errno == EEXIST);
+  results_ = deep + "/" + std::string(240, 'r') + ".csv";
   const auto limitAfterTrial1 = [this] {
+    // The limit holds for every file, standard error's too: what the run
+    // says goes through a pipe and is passed on once the limit is lifted.
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) std::exit(99);
+    const int savedError = dup(STDERR_FILENO);
+    dup2(pipeEnds[1], STDERR_FILENO);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlim_t unlimited = limit.rlim_cur;
     const int status = offscreen::run(
         400,
-        [this](int frame) {
+        [&](int frame) {
           observer(frame);
           if (frame == 3 + kTrialFrames) {  // trial 1's row is written: the file may grow no further
             struct stat file = {};
             stat(results_.c_str(), &file);
-            rlimit limit{};
-            getrlimit(RLIMIT_FSIZE, &limit);
             limit.rlim_cur = static_cast<rlim_t>(file.st_size);
             setrlimit(RLIMIT_FSIZE, &limit);
           }
         },
         "--trials 3 --results " + results_ + " --seed 1 --gap 100");
-    std::exit(finalStatus(status));  // as the entry function ends
+    limit.rlim_cur = unlimited;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    dup2(savedError, STDERR_FILENO);
+    close(pipeEnds[1]);
+    char said[16384];
+    const ssize_t size = read(pipeEnds[0], said, sizeof said);
+    std::fprintf(stderr, "%.*s", static_cast<int>(size > 0 ? size : 0), said);
+    std::exit(finalStatus(status));  // as the entry function ends; the session's end is said at exit
   };
   EXPECT_EXIT(limitAfterTrial1(), ::testing::ExitedWithCode(3),
-              "writing the results file .* failed: File too large; the rows after that are lost.*"
+              "writing the results file \"/tmp/[^\"]*/d{250}/r{240}.csv\" failed: File too large; the rows after "
+              "that are lost\n.*"
               "the session stopped at trial 2: its setting could not be written; the file holds the 1 before it");
   std::ifstream in(results_, std::ios::binary);
   const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   ASSERT_FALSE(content.empty());
   EXPECT_EQ(content.back(), '\n');
   EXPECT_EQ(lines(results_, false).size(), 2u) << "the header and trial 1";
+  std::remove(results_.c_str());
+  rmdir(deep.c_str());
 }
 
 TEST_F(AdjustmentSessionTest, RefusedSessionsEndWithStatus2BeforeTheDisplayAndLeaveNoFile) {
