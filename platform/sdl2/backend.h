@@ -14,9 +14,12 @@
 //   in createCanvasWindow (screenWidth/screenHeight report it in between).
 // - Choose a pixel format after the window exists: the GL attributes are
 //   fixed when the window is created, so choose/setPixelFormat only check.
-// - Give the desktop back after SIGKILL, or through a lost X connection
-//   (the program then ends at once: "Kestravon Notification: Lost the
-//   connection to the display." on standard error, status 15). Every other
+// - Give the display mode and look-up table back after SIGKILL (the
+//   keyboard focus reverts to PointerRoot by itself, keyboard_focus.cpp).
+//   A lost X connection ends the program at once ("Kestravon Notification:
+//   Lost the connection to the display." on standard error, status 15);
+//   mode, table and focus go back over a fresh connection when the server
+//   is still there (the connection was cut, as by xkill). Every other
 //   exit (return, exit, abort, terminate, every signal that would end the
 //   process) puts the desktop mode back, shows the cursor, and keeps the
 //   status it would have had. Children the process forks (SDL's X11
@@ -30,7 +33,7 @@
 // memory), scheduling.cpp (priority), display_mode.cpp, x_screens.cpp,
 // windows.cpp, gl_context.cpp (and the swap check and pacing),
 // gamma_ramp.cpp, events.cpp (and key_translation.cpp), counter.cpp,
-// desktop_safety.cpp, display_loss.cpp, mode_emulation.cpp. This header
+// desktop_safety.cpp, display_loss.cpp, keyboard_focus.cpp, mode_emulation.cpp. This header
 // holds the one state they share and the declarations they call each
 // other by.
 #pragma once
@@ -155,6 +158,23 @@ int reachDisplay(int index);
 // Puts the display's own look-up table back if one was set; from the exit
 // handler and the signal handlers too, before SDL's windows go.
 void restoreGammaRamp();
+#ifdef KESTRAVON_HAVE_X11
+// The same over another connection (the program's own is gone).
+void restoreGammaRampOn(struct _XDisplay* display);
+#endif
+
+// ---- keyboard_focus.cpp
+// Notes the desktop's keyboard focus, once, before the first canvas shows.
+void noteDesktopFocus();
+// The shown canvas takes the focus, to revert to PointerRoot when it goes.
+void takeKeyboardFocus(SDL_Window* window);
+// The focus back as it was found, through SDL's connection (before SDL_Quit).
+void giveKeyboardFocusBack();
+#ifdef KESTRAVON_HAVE_X11
+// The same over another connection (the program's own is gone). The X
+// types stay in the files that use them: Display is declared where needed.
+void giveKeyboardFocusBackOn(struct _XDisplay* display);
+#endif
 
 // ---- windows.cpp
 bool isLive(const WindowObject* window);

@@ -144,6 +144,7 @@ void finalRestore(bool fromSignal) {
   });
   b.canvas = nullptr;
   ensureDesktopMode();
+  giveKeyboardFocusBack();
   SDL_ShowCursor(SDL_ENABLE);
   b.model.cursor = win32_model::CursorCount();
   b.modeChosen = false;

@@ -40,12 +40,15 @@ namespace {
 // connection breaks at the same moment, ends quietly: its parent tells.
 pid_t reporter = 0;
 
+void giveDesktopBackOverFreshConnection();
+
 int onDisplayLost(Display* /*display*/) {
   if (getpid() == reporter) {
     static const char kText[] = "Kestravon Notification: Lost the connection to the display.\n";
     ssize_t ignored = write(STDERR_FILENO, kText, sizeof kText - 1);
     (void)ignored;
     endingAbruptly();
+    giveDesktopBackOverFreshConnection();
   }
   _exit(kDisplayLostStatus);
 }
@@ -72,25 +75,12 @@ int onXError(Display* display, XErrorEvent* error) {
   return previousErrorHandler != nullptr ? previousErrorHandler(display, error) : 0;
 }
 
-// Gives the desktop its look-up table and mode back with the canvas window
-// gone. SDL cannot: it would wait for ever for the vanished window to be
-// unmapped. The table goes back as always (the connection stands; only
-// the window is gone), the mode is set on a connection of its own, through
-// RandR as `xrandr -s` does, and SDL is left as it is for the process's end.
-void giveDesktopBackWithoutCanvas() {
-  Backend& b = backend();
-  restoreGammaRamp();
-  SDL_DisplayMode current{};
-  SDL_DisplayMode desktop{};
-  const bool switched = b.videoUp && SDL_GetCurrentDisplayMode(b.display, &current) == 0 &&
-                        SDL_GetDesktopDisplayMode(b.display, &desktop) == 0 &&
-                        (current.w != desktop.w || current.h != desktop.h);
-  b.videoUp = false;  // the exit handlers leave SDL alone
+int ignoreXError(Display* /*display*/, XErrorEvent* /*error*/) { return 0; }
+
+// Puts the desktop's mode back through `display` (a connection of its own),
+// by RandR, as `xrandr -s` does, when SDL's record shows it switched.
+void setDesktopModeOn(Display* display, const SDL_DisplayMode& desktop) {
 #ifdef KESTRAVON_HAVE_XRANDR
-  Display* display = switched ? XOpenDisplay(nullptr) : nullptr;
-  if (display == nullptr) {
-    return;
-  }
   const ::Window root = DefaultRootWindow(display);
   if (XRRScreenConfiguration* config = XRRGetScreenInfo(display, root)) {
     int count = 0;
@@ -105,10 +95,53 @@ void giveDesktopBackWithoutCanvas() {
     }
     XRRFreeScreenConfigInfo(config);
   }
-  XCloseDisplay(display);
 #else
-  (void)switched;
+  (void)display;
+  (void)desktop;
 #endif
+}
+
+// Whether SDL's record shows the display switched away from the desktop's mode.
+bool switchedFromDesktop(SDL_DisplayMode& desktop) {
+  Backend& b = backend();
+  SDL_DisplayMode current{};
+  return b.videoUp && SDL_GetCurrentDisplayMode(b.display, &current) == 0 &&
+         SDL_GetDesktopDisplayMode(b.display, &desktop) == 0 && (current.w != desktop.w || current.h != desktop.h);
+}
+
+// Gives the desktop its look-up table and mode back with the canvas window
+// gone. SDL cannot: it would wait for ever for the vanished window to be
+// unmapped. The table and the focus go back as always (the connection
+// stands; only the window is gone), the mode is set on a connection of its
+// own, and SDL is left as it is for the process's end.
+void giveDesktopBackWithoutCanvas() {
+  Backend& b = backend();
+  restoreGammaRamp();
+  giveKeyboardFocusBack();
+  SDL_DisplayMode desktop{};
+  const bool switched = switchedFromDesktop(desktop);
+  b.videoUp = false;  // the exit handlers leave SDL alone
+  Display* display = switched ? XOpenDisplay(nullptr) : nullptr;
+  if (display == nullptr) return;
+  setDesktopModeOn(display, desktop);
+  XCloseDisplay(display);
+}
+
+// The program's connection is gone (cut by xkill, or the server died): the
+// look-up table, the mode and the focus go back over a fresh one, if the
+// server is still there to take it. Nothing of the old connection is used.
+void giveDesktopBackOverFreshConnection() {
+  SDL_DisplayMode desktop{};
+  const bool switched = switchedFromDesktop(desktop);
+  backend().videoUp = false;
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return;  // the server itself is gone, and the desktop with it
+  XSetErrorHandler(ignoreXError);  // a focus window gone meanwhile must not end this
+  restoreGammaRampOn(display);
+  if (switched) setDesktopModeOn(display, desktop);
+  giveKeyboardFocusBackOn(display);
+  XSync(display, False);
+  XCloseDisplay(display);
 }
 #endif
 

@@ -3,7 +3,7 @@
 // CRTC; XF86VidMode's per-screen ramp is not used), sized as the CRTC
 // reports it. The CRTC's own ramp is kept at the first set and put back by
 // restoreDeviceGammaRamp and on every exit that gives the mode back
-// (desktop_safety.cpp); a lost X connection takes the chance with it.
+// (desktop_safety.cpp); after a lost X connection, over a fresh one.
 // Without X11 and RandR (Wayland, say) the display has no table the
 // program can set: its size is 0. Nor has Xwayland: it keeps a CRTC ramp
 // that reaches no output (the compositor owns the output's table).
@@ -17,8 +17,10 @@
 #include "platform/platform.h"
 #include "platform/sdl2/backend.h"
 
-#ifdef KESTRAVON_HAVE_XRANDR
+#ifdef KESTRAVON_HAVE_X11
 #include <X11/Xlib.h>
+#endif
+#ifdef KESTRAVON_HAVE_XRANDR
 #include <X11/extensions/Xrandr.h>
 #endif
 
@@ -139,6 +141,21 @@ void restoreGammaRamp() {
   writeRamp(saved.display, saved.crtc, saved.size, saved.ramp.data());
 #endif
 }
+
+#ifdef KESTRAVON_HAVE_X11
+void restoreGammaRampOn(Display* display) {
+  if (owed == 0) {
+    return;
+  }
+  owed = 0;
+#ifdef KESTRAVON_HAVE_XRANDR
+  // A CRTC is the server's, not the connection's: the same number names it here.
+  writeRamp(display, saved.crtc, saved.size, saved.ramp.data());
+#else
+  (void)display;
+#endif
+}
+#endif
 
 }  // namespace sdl2
 

@@ -60,6 +60,7 @@ Window createCanvasWindow(const char* className, const char* title, int x, int y
   // The visual, and so the pixel format, is fixed when the window is made.
   sdl2::setGLAttributes();
 
+  sdl2::noteDesktopFocus();  // before SDL's window can take it
   const char* windowTitle = title != nullptr ? title : "";
   Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP;
   int expectedWidth = width;
@@ -128,6 +129,7 @@ Window createCanvasWindow(const char* className, const char* title, int x, int y
   b.canvas = window;  // the newest top-level window: the focus
   b.pacing.deadline = 0.0;
   sdl2::watchCanvasWindow(sdlWindow);
+  sdl2::takeKeyboardFocus(sdlWindow);
   return window;
 }
 
@@ -135,6 +137,7 @@ void bringWindowToTop(Window window) {
   if (sdl2::isLive(window) && window->sdlWindow != nullptr) {
     sdl2::SdlSection section;
     SDL_RaiseWindow(window->sdlWindow);
+    if (window == sdl2::backend().canvas) sdl2::takeKeyboardFocus(window->sdlWindow);  // SDL's reverts to None
   }
 }
 
@@ -149,7 +152,10 @@ void showWindow(Window window, int showCommand) {
     SDL_HideWindow(window->sdlWindow);
   } else {
     SDL_ShowWindow(window->sdlWindow);
-    if (window == sdl2::backend().canvas) sdl2::checkSwapsWait(window->sdlWindow);
+    if (window == sdl2::backend().canvas) {
+      sdl2::takeKeyboardFocus(window->sdlWindow);
+      sdl2::checkSwapsWait(window->sdlWindow);
+    }
   }
 }
 

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Every way out of the program gives the desktop back, on an X server that
 # really switches modes (Xorg with the dummy video driver, a 1280x1024
-# desktop; see dummy.conf). Each run must switch the screen to 1024x768 at
-# 60 Hz with no cursor over the canvas, and after it ends the screen must be
-# at 1280x1024 again with the cursor shown:
+# desktop; see dummy.conf), with no window manager, as many lab computers
+# run. Each run must switch the screen to 1024x768 at 60 Hz with no cursor
+# over the canvas, and after it ends the screen must be at 1280x1024 again
+# with the cursor shown and the keyboard focus as it was (PointerRoot):
 #   Escape (128) on the real program, its canvas window destroyed by another
-#   program (15), and every signal that ends a process
-#   (128+n: SIGHUP to SIGSYS, and SIGRTMIN to SIGRTMAX);
+#   program (15), its connection cut as xkill does (15), kill -9 (137: the
+#   focus alone can come back, by the server), and every signal that ends
+#   a process (128+n: SIGHUP to SIGSYS, and SIGRTMIN to SIGRTMAX);
 #   through fault_program: SIGPIPE from a write to a closed standard error
 #   (141), a failure after the switch (a box, 15), the font abort (134), an
 #   uncaught exception (134) and a real crash (139); Ctrl-C and SIGTERM
@@ -33,10 +35,12 @@ if ! start_xorg_dummy "$here/dummy.conf" "$work/xorg.log"; then
   exit 0
 fi
 expect_screen "desktop" 1280x1024
+[ "$("$cursor" focus)" = PointerRoot ] && pass "desktop: focus PointerRoot" || fail "desktop: focus $("$cursor" focus)"
 
 window_id_shown() { [ -n "$(window_id "$1")" ]; }
 no_window() { [ -z "$(window_id "$1")" ]; }
 cursor_is() { [ "$("$cursor")" = "$1" ]; }
+focus() { "$cursor" focus; }
 
 # expect_switched WHAT: the screen runs at 1024x768, 60 Hz, with no cursor
 # over the program's canvas.
@@ -46,11 +50,19 @@ expect_switched() {
   eventually 5 cursor_is hidden && pass "$1: cursor hidden" || fail "$1: cursor $("$cursor")"
 }
 
-# expect_desktop WHAT: the screen is back at 1280x1024 with the cursor shown.
+# expect_desktop WHAT: the screen is back at 1280x1024 with the cursor
+# shown and the keyboard focus where it was found.
 expect_desktop() {
   expect_screen "$1: back" 1280x1024
   xdotool mousemove 640 512
   cursor_is shown && pass "$1: cursor shown" || fail "$1: cursor $("$cursor")"
+  expect_focus "$1"
+}
+
+# expect_focus WHAT: the keyboard focus is PointerRoot, as Xorg starts with
+# no window manager: the desktop takes keys again.
+expect_focus() {
+  [ "$(focus)" = PointerRoot ] && pass "$1: focus PointerRoot again" || fail "$1: focus $(focus) (PointerRoot before)"
 }
 
 # wait_stopped PID: waits until the process has stopped itself (fault_program --pause).
@@ -119,6 +131,29 @@ wait_pid $pid 10
 expect_status "destroyed canvas" 15
 expect_desktop "destroyed canvas"
 
+# --- the connection cut (xkill) ----------------------------------------------------
+"$program" 2>"$work/err" &
+pid=$!
+expect_switched "connection cut"
+wait_for_window "Kestravon Main Window"
+"$cursor" kill-client "$(window_id "Kestravon Main Window")"
+wait_pid $pid 10
+expect_status "connection cut" 15
+expect_desktop "connection cut"
+
+# --- kill -9 -------------------------------------------------------------------------
+# Nothing runs at SIGKILL; the mode stays (said in the README), but the
+# canvas took the focus to revert to PointerRoot, so the desktop takes keys.
+"$program" 2>"$work/err" &
+pid=$!
+expect_switched "kill -9"
+wait_for_window "Kestravon Main Window"
+kill -9 $pid
+wait_pid $pid 10
+expect_status "kill -9" 137
+expect_focus "kill -9"
+xrandr -s 1280x1024
+
 # --- every signal that ends a process ------------------------------------------
 # Sent from elsewhere, each signal whose default action ends a process and
 # that can be caught (requests to end, the fault signals, the real-time
@@ -145,6 +180,7 @@ signal_ends() {
   [ "$(screen_size)" = 1280x1024 ] || problems+=" screen left at $(screen_size);"
   xdotool mousemove 640 512
   cursor_is shown || problems+=" cursor $("$cursor") after;"
+  [ "$(focus)" = PointerRoot ] || problems+=" focus $(focus) after;"
   if [ -z "$problems" ]; then pass "$name: desktop back, status $STATUS"
   else fail "$name:$problems $(head -c 500 "$work/err")"; xrandr -s 0 2>/dev/null; fi
 }

@@ -7,11 +7,12 @@
 #   the headers say so; --screen 2 gives 2, listing the displays;
 #   one screen (dummy.conf): with --gamma 2.0 the ramp read back from the
 #   server is the inverse during the run, and the original again after
-#   Escape (128), SIGTERM (143) and a crash (139); malformed values and
+#   Escape (128), SIGTERM (143), a destroyed canvas and a cut connection
+#   (15) and a crash (139); malformed values and
 #   tables give 2 with their messages and touch nothing.
 # Skips (status 0) when this machine cannot run Xorg with the dummy driver.
 #
-#   subject_display_test.sh STIMULUS FAULT_PROGRAM GAMMA_PROBE
+#   subject_display_test.sh STIMULUS FAULT_PROGRAM GAMMA_PROBE CURSOR_PROBE
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tests/e2e/lib.sh
@@ -19,6 +20,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 program=$1
 faulty=$2
 gamma=$3
+cursor=$4
 work=$(mktemp -d)
 # In a sanitizer build the crash must reach the program's own handler, as
 # in the shipped build, rather than the sanitizer's report and exit 1.
@@ -112,6 +114,9 @@ close_canvas() { xdotool windowclose "$(window_id "Kestravon Main Window")"; }
 ends_restored "Escape" 128 xdotool key Escape
 ends_restored "SIGTERM" 143 terminate
 ends_restored "destroyed canvas" 15 close_canvas
+# The connection cut, as xkill does: given back over a fresh one.
+cut_connection() { "$cursor" kill-client "$(window_id "Kestravon Main Window")"; }
+ends_restored "connection cut" 15 cut_connection
 
 "$faulty" crash-mid-run --pause --gamma 2.0 >"$work/out" 2>"$work/err" &
 pid=$!
