@@ -29,6 +29,9 @@ std::int32_t saturatingAdd(std::int32_t n, double add) {
 // Hardware tables may keep fewer bits than they are given: an entry reads
 // back right when it is within 8 bits of what was loaded.
 constexpr int kRampReadBackTolerance = 256;
+// How often a running canvas reads its table back: a round trip to the
+// display once a second, after a swap.
+constexpr double kGammaRampCheckMs = 1000.0;
 
 // A failure text built at run time, thrown as the library's plain string.
 const char* failureText(const std::string& text) {
@@ -116,6 +119,8 @@ void APICanvasProperties::loadGammaRamp(const std::function<std::vector<std::uin
   if (entries < 2) throw "Failed to load the display's gamma table (the display has no look-up table).";
   // Owed from the first attempt on: a refused one may have changed part of it.
   gammaRampLoaded = build(entries);
+  gammaRampReadBack.resize(gammaRampLoaded.size());
+  gammaRampChecked.update();
   if (!platform::setDeviceGammaRamp(hdc, gammaRampLoaded.data())) {
     throw "Failed to load the display's gamma table (the display refused it).";
   }
@@ -123,12 +128,24 @@ void APICanvasProperties::loadGammaRamp(const std::function<std::vector<std::uin
 }
 
 bool APICanvasProperties::gammaRampHolds() {
-  std::vector<std::uint16_t> readBack(gammaRampLoaded.size());
+  std::vector<std::uint16_t>& readBack = gammaRampReadBack;
+  readBack.resize(gammaRampLoaded.size());
   bool same = platform::getDeviceGammaRamp(hdc, readBack.data());
   for (std::size_t i = 0; same && i < readBack.size(); ++i) {
     same = std::abs(static_cast<int>(gammaRampLoaded[i]) - static_cast<int>(readBack[i])) < kRampReadBackTolerance;
   }
   return same;
+}
+
+bool APICanvasProperties::keepGammaRamp(bool& reloaded) {
+  reloaded = false;
+  if (gammaRampLoaded.empty()) return true;
+  Clock now;
+  if ((now - gammaRampChecked).milliseconds() < kGammaRampCheckMs) return true;
+  gammaRampChecked = now;
+  if (gammaRampHolds()) return true;
+  reloaded = true;
+  return platform::setDeviceGammaRamp(hdc, gammaRampLoaded.data()) && gammaRampHolds();
 }
 
 void APICanvasProperties::giveGammaRampBack() {
@@ -287,6 +304,15 @@ void Canvas::flip() {
   glFlush();
   api->swapBuffers();
   if (canvasHooks.presented != nullptr) canvasHooks.presented(*this);
+  // Another program (xrandr --gamma, a desktop's night light) may put its
+  // own table in while the stimulus runs: checked once a second, after the
+  // swap, and loaded again; a table that cannot be kept ends the run.
+  bool reloaded = false;
+  if (!api->keepGammaRamp(reloaded)) {
+    release();
+    throw "Failed to keep the display's gamma table (another program changed it, and it could not be loaded again).";
+  }
+  if (reloaded && canvasHooks.lookupTableReloaded != nullptr) canvasHooks.lookupTableReloaded(*this);
   if (frameAccounting) {
     Clock now;
     lastInterval = (now - lastFlip).milliseconds();

@@ -43,9 +43,16 @@ class APICanvasProperties {
   platform::Window hwnd = nullptr;
   platform::GLContext hglrc = nullptr;
   bool opened = false;
+  // Once a second, after a swap: whether the loaded table still holds. One
+  // that another program changed is loaded again (true); false when that
+  // fails too.
+  bool keepGammaRamp(bool& reloaded);
+
   // The table loaded into the display (red, green, blue), owed back from
   // the first attempt to load it; empty while its own table is in force.
   std::vector<std::uint16_t> gammaRampLoaded;
+  std::vector<std::uint16_t> gammaRampReadBack;  // sized with it: a check allocates nothing
+  Clock gammaRampChecked;
 };
 
 class Canvas {
@@ -119,6 +126,9 @@ struct CanvasHooks {
   void (*drawing)() = nullptr;
   // Canvas::flip, after the swap and before the frame accounting.
   void (*presented)(const Canvas& canvas) = nullptr;
+  // Canvas::flip, after `presented`: the display's look-up table had been
+  // changed by another program and was loaded again.
+  void (*lookupTableReloaded)(const Canvas& canvas) = nullptr;
 };
 extern CanvasHooks& canvasHooks;
 

@@ -175,6 +175,25 @@ void SessionRecord::framePresented(double intervalLimit, double intervalOffset) 
   }
 }
 
+void SessionRecord::lookupTableReloaded() {
+  Session& s = session();
+  static const char kWhat[] =
+      "the display's look-up table was changed by another program; loaded again and read back\n";
+  if (!s.active) {
+    writeToStandardError("Kestravon: ", 11);
+    writeToStandardError(kWhat, sizeof kWhat - 1);
+    return;
+  }
+  Line line;
+  line.text("# frame ").integer(s.frames).text(": ").text(kWhat);
+  writeToStandardError("Kestravon: ", 11);
+  writeToStandardError(line.data() + 2, line.size() - 2);
+  s.record.append(line);
+  s.timing.append(line);
+  s.record.flush();
+  s.timing.flush();
+}
+
 void SessionRecord::startingValue(const std::string& label, const char* value) { writeValueRow(0, 0.0, label, value); }
 
 void SessionRecord::valueChanged(const std::string& label, const char* value) {

@@ -37,6 +37,10 @@ class SessionRecord {
   // A frame was presented (called after every swap). intervalLimit and
   // intervalOffset are the canvas's accounting rule for missed periods.
   static void framePresented(double intervalLimit, double intervalOffset);
+  // The display's look-up table was found changed by another program and
+  // loaded again: a "#" line in both files with the frame number, and on
+  // standard error.
+  static void lookupTableReloaded();
   // A variable's value: its starting value (frame 0), or a change the
   // console made, which takes effect on the next frame the routine draws.
   static void startingValue(const std::string& label, const char* value);

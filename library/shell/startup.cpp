@@ -76,6 +76,7 @@ void connectLayers() {
     AdjustmentSession::framePresented();  // first: a trial's values go in the record with the next frame's number
     SessionRecord::framePresented(canvas.intervalLimit, canvas.intervalOffset);
   };
+  canvasHooks.lookupTableReloaded = [](const Canvas&) { SessionRecord::lookupTableReloaded(); };
 }
 
 }  // namespace

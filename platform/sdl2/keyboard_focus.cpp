@@ -64,8 +64,7 @@ void takeKeyboardFocus(SDL_Window* window) {
   XSync(display, False);
   XWindowAttributes attributes{};
   // Only a viewable window can take the focus (otherwise: BadMatch).
-  if (XGetWindowAttributes(display, info.info.x11.window, &attributes) == 0 ||
-      attributes.map_state != IsViewable) {
+  if (XGetWindowAttributes(display, info.info.x11.window, &attributes) == 0 || attributes.map_state != IsViewable) {
     return;
   }
   XSetInputFocus(display, info.info.x11.window, RevertToPointerRoot, CurrentTime);

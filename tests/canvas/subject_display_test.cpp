@@ -278,6 +278,63 @@ TEST_F(SubjectDisplayTest, TheInverseIsLoadedSizedToTheDisplayReadBackAndGivenBa
             "# gamma exponents 2,2,2; inverse loaded into the display's look-up table of 1024 entries and read back\n");
 }
 
+// Another program puts the display's own table back while the stimulus
+// runs (xrandr --gamma 1:1:1): found within a second, loaded again and
+// said in the files; a display that then refuses it ends the run.
+TEST_F(SubjectDisplayTest, ATableAnotherProgramChangesIsLoadedAgainWithinASecondOrTheRunEndsWith15) {
+  hl::setTicksPerSwap(10000000 / 60);  // 60 Hz on the backend's 10 MHz counter
+  DisplayResponse response;
+  std::string error;
+  ASSERT_TRUE(parseGammaExponents("2.0", response, error));
+  const std::vector<std::uint16_t> inverse = inverseRamp(response, 256);
+  int frameBack = 0;
+  whileOpen = [&](Canvas& canvas) {
+    for (int frame = 1; frame <= 150; ++frame) {
+      if (frame == 30) hl::state().gammaRamp.clear();  // the display's own table again
+      canvas.clear(Color::black);
+      canvas.flip();
+      if (frame > 30 && frameBack == 0 && hl::gammaRamp() == inverse) frameBack = frame;
+    }
+  };
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(run("--gamma 2.0 --timing " + folder_ + "/timing.csv"), 0);
+  SessionRecord::finish();
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_GT(frameBack, 30);
+  EXPECT_LE(frameBack, 30 + 61) << "checked once a second";
+  std::ifstream in(folder_ + "/timing.csv");
+  std::string noted;
+  for (std::string line; std::getline(in, line);) {
+    if (line.find("look-up table was changed") != std::string::npos) noted += line + "\n";
+  }
+  // Frames count from the canvas's two blank ones.
+  EXPECT_EQ(noted, "# frame " + std::to_string(frameBack + 2) +
+                       ": the display's look-up table was changed by another program; loaded again and read back\n");
+  EXPECT_NE(said.find("Kestravon: frame " + std::to_string(frameBack + 2) + ": the display's look-up table"),
+            std::string::npos)
+      << said;
+
+  hl::reset();
+  hl::setTicksPerSwap(10000000 / 60);
+  whileOpen = [](Canvas& canvas) {
+    for (int frame = 1; frame <= 150; ++frame) {
+      if (frame == 30) {
+        hl::state().gammaRamp.clear();
+        hl::faults().setDeviceGammaRamp = true;  // and the display refuses it now
+      }
+      canvas.clear(Color::black);
+      canvas.flip();
+    }
+  };
+  EXPECT_EQ(run("--gamma 2.0"), kFailureExitStatus);
+  ASSERT_EQ(hl::state().messageBoxes.size(), 1u);
+  EXPECT_EQ(hl::state().messageBoxes[0].text,
+            "Failed to keep the display's gamma table (another program changed it, and it could not be loaded again).");
+  EXPECT_FALSE(hl::state().gammaRampOwed);
+  EXPECT_EQ(hl::state().canvasWindowsAlive, 0);
+  EXPECT_FALSE(hl::state().displayModeChanged);
+}
+
 TEST_F(SubjectDisplayTest, ADisplayWithoutATableOrThatRefusesOrDropsItEndsWith15AndTheDesktopBack) {
   const struct {
     const char* name;

@@ -8,7 +8,8 @@
 #   one screen (dummy.conf): with --gamma 2.0 the ramp read back from the
 #   server is the inverse during the run, and the original again after
 #   Escape (128), SIGTERM (143), a destroyed canvas and a cut connection
-#   (15) and a crash (139); malformed values and
+#   (15) and a crash (139); a ramp another program resets mid-run is
+#   loaded again and said in the timing file; malformed values and
 #   tables give 2 with their messages and touch nothing.
 # Skips (status 0) when this machine cannot run Xorg with the dummy driver.
 #
@@ -117,6 +118,22 @@ ends_restored "destroyed canvas" 15 close_canvas
 # The connection cut, as xkill does: given back over a fresh one.
 cut_connection() { "$cursor" kill-client "$(window_id "Kestravon Main Window")"; }
 ends_restored "connection cut" 15 cut_connection
+
+# Another program resets the ramp mid-run: loaded again within a second, and said.
+"$program" --gamma 2.0 --timing "$work/reset.csv" 2>"$work/err" &
+pid=$!
+expect_mode_switched "ramp reset" 15
+expect_inverse "ramp reset: before"
+output=$(xrandr --current | awk '/ connected/ {print $1; exit}')
+xrandr --output "$output" --gamma 1:1:1
+expect_inverse "ramp reset: loaded again"
+xdotool key Escape
+wait_pid $pid 10
+expect_status "ramp reset" 128
+grep -Eq "^# frame [0-9]+: the display's look-up table was changed by another program; loaded again and read back$" \
+  "$work/reset.csv" && pass "ramp reset: in the timing file: $(grep '^# frame' "$work/reset.csv")" ||
+  fail "ramp reset: not in the timing file; standard error: $(cat "$work/err")"
+expect_ramp "ramp reset: after" "$own"
 
 "$faulty" crash-mid-run --pause --gamma 2.0 >"$work/out" 2>"$work/err" &
 pid=$!
