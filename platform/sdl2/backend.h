@@ -118,8 +118,11 @@ constexpr int kDisplayLostStatus = 15;
 void endWhenDisplayLost();
 // The canvas window to watch for being destroyed by another program.
 void watchCanvasWindow(SDL_Window* window);
+// The canvas window was unmapped or iconified (an SDL window event).
+void noteCanvasHidden();
 // Ends the process, through its exit handlers and with the status of a
-// reported failure, once the watched canvas window was destroyed under it.
+// reported failure, once the watched canvas window was destroyed under it,
+// or is still hidden once the events were read.
 void endWhenCanvasDestroyed();
 
 // ---- desktop_safety.cpp

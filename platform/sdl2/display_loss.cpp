@@ -7,8 +7,9 @@
 // at once, with the status of a reported failure, making no further X
 // call: there is no desktop left to give back through that connection.
 //
-// So does a canvas window destroyed by another program (xdotool
-// windowclose, a window manager's XDestroyWindow): Xlib's default error
+// So does a canvas window destroyed, unmapped or iconified by another
+// program (xdotool windowclose or windowunmap, a window manager's
+// XDestroyWindow or minimise): for a destroyed one Xlib's default error
 // handler would end the process with status 1 at the next swap. The
 // backend's error handler notes it (no X call may be made there); at the
 // edge of the backend code the desktop gets its mode back and the process
@@ -56,6 +57,9 @@ int onDisplayLost(Display* /*display*/) {
 // The canvas's X window, and whether it was destroyed under the program.
 ::Window canvasWindow = 0;
 bool canvasDestroyed = false;
+// Unmapped or iconified by another program (xdotool windowunmap, a
+// window manager's minimise): no frame it "presents" is seen.
+bool canvasHidden = false;
 bool endingForCanvas = false;
 XErrorHandler previousErrorHandler = nullptr;
 
@@ -171,14 +175,29 @@ void watchCanvasWindow(SDL_Window* window) {
 #endif
 }
 
+void noteCanvasHidden() {
+#ifdef KESTRAVON_HAVE_X11
+  canvasHidden = true;
+#endif
+}
+
 void endWhenCanvasDestroyed() {
 #ifdef KESTRAVON_HAVE_X11
-  if (!canvasDestroyed || endingForCanvas || getpid() != reporter) {
+  if (canvasHidden && !canvasDestroyed) {
+    // Still hidden once every event was read (SDL may hide and show a
+    // window itself while it sets its mode)?
+    const WindowObject* canvas = backend().canvas;
+    canvasHidden = canvas != nullptr && canvas->sdlWindow != nullptr &&
+                   (SDL_GetWindowFlags(canvas->sdlWindow) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) != 0;
+  }
+  if ((!canvasDestroyed && !canvasHidden) || endingForCanvas || getpid() != reporter) {
     return;
   }
   endingForCanvas = true;
-  static const char kText[] = "Kestravon Notification: The canvas window was destroyed by another program.\n";
-  ssize_t ignored = write(STDERR_FILENO, kText, sizeof kText - 1);
+  static const char kDestroyed[] = "Kestravon Notification: The canvas window was destroyed by another program.\n";
+  static const char kHidden[] = "Kestravon Notification: The canvas window was hidden by another program.\n";
+  ssize_t ignored = canvasDestroyed ? write(STDERR_FILENO, kDestroyed, sizeof kDestroyed - 1)
+                                    : write(STDERR_FILENO, kHidden, sizeof kHidden - 1);
   (void)ignored;
   giveDesktopBackWithoutCanvas();
   std::exit(kDisplayLostStatus);  // the exit handlers finish the record

@@ -84,6 +84,12 @@ void translate(const SDL_Event& event) {
         queue.post(close);
       } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
         queue.invalidate(windowFromId(event.window.windowID));
+      } else if (event.window.event == SDL_WINDOWEVENT_HIDDEN || event.window.event == SDL_WINDOWEVENT_MINIMIZED) {
+        const WindowObject* canvas = backend().canvas;
+        if (canvas != nullptr && canvas->sdlWindow != nullptr &&
+            SDL_GetWindowID(canvas->sdlWindow) == event.window.windowID) {
+          noteCanvasHidden();  // the run ends at the edge of this backend call
+        }
       }
       break;
     case SDL_QUIT: {

@@ -5,8 +5,8 @@
 # run. Each run must switch the screen to 1024x768 at 60 Hz with no cursor
 # over the canvas, and after it ends the screen must be at 1280x1024 again
 # with the cursor shown and the keyboard focus as it was (PointerRoot):
-#   Escape (128) on the real program, its canvas window destroyed by another
-#   program (15), its connection cut as xkill does (15), kill -9 (137: the
+#   Escape (128) on the real program, its canvas window destroyed or
+#   unmapped by another program (15), its connection cut as xkill does (15), kill -9 (137: the
 #   focus alone can come back, by the server), and every signal that ends
 #   a process (128+n: SIGHUP to SIGSYS, and SIGRTMIN to SIGRTMAX);
 #   through fault_program: SIGPIPE from a write to a closed standard error
@@ -130,6 +130,21 @@ xdotool windowclose "$(window_id "Kestravon Main Window")"
 wait_pid $pid 10
 expect_status "destroyed canvas" 15
 expect_desktop "destroyed canvas"
+
+# --- the canvas unmapped by another program ------------------------------------------
+# No frame may be recorded as presented while nobody sees it: the run ends
+# as for a destroyed canvas.
+"$program" --timing "$work/unmapped.csv" 2>"$work/err" &
+pid=$!
+expect_switched "unmapped canvas"
+wait_for_window "Kestravon Main Window"
+xdotool windowunmap "$(window_id "Kestravon Main Window")"
+wait_pid $pid 10
+expect_status "unmapped canvas" 15
+grep -qxF "Kestravon Notification: The canvas window was hidden by another program." "$work/err" &&
+  grep -Eq '^Kestravon: [0-9]+ frames presented' "$work/err" && pass "unmapped canvas: said, and the record ended" ||
+  fail "unmapped canvas: standard error: $(cat "$work/err")"
+expect_desktop "unmapped canvas"
 
 # --- the connection cut (xkill) ----------------------------------------------------
 "$program" 2>"$work/err" &
