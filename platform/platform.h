@@ -181,6 +181,10 @@ struct DisplayDevice {
   char name[64] = {};  // the device (Win32) or output (X11) name
   int width = 0;       // its current mode
   int height = 0;
+  // What tells it from a display of the same name and size: where it lies
+  // on the desktop ("at 1280,0") and, on X, on which X screen ("X screen 1
+  // at 0,0"); empty when the backend cannot say.
+  char where[64] = {};
 };
 
 // EnumDisplayDevicesA(NULL, index) of an attached display, with its

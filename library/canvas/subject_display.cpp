@@ -26,6 +26,15 @@ State& state() {
   return instance;
 }
 
+// "DUMMY0, 1280x1024, X screen 1 at 0,0": the name, the size, and what
+// tells it from another display of that name and size.
+std::string describe(const platform::DisplayDevice& device) {
+  std::string text =
+      std::string(device.name) + ", " + std::to_string(device.width) + "x" + std::to_string(device.height);
+  if (device.where[0] != '\0') text += std::string(", ") + device.where;
+  return text;
+}
+
 // Enough for any lab; the list stops there should a backend never say no.
 constexpr int kMaxListedDisplays = 64;
 
@@ -60,8 +69,7 @@ void SubjectDisplay::select() {
     std::string displays;
     platform::DisplayDevice device;
     for (int i = 0; i < kMaxListedDisplays && platform::enumDisplayDevice(i, device); ++i) {
-      displays += "\n  " + std::to_string(i) + ": " + device.name + ", " + std::to_string(device.width) + "x" +
-                  std::to_string(device.height);
+      displays += "\n  " + std::to_string(i) + ": " + describe(device);
     }
     throw RefusedOption("there is no display " + std::to_string(s.screen) +
                         "; the displays are:" + (displays.empty() ? std::string(" (none)") : displays));
@@ -76,8 +84,7 @@ std::string SubjectDisplay::headerLines(int loadedEntries) {
   const State& s = state();
   std::string lines;
   if (s.screen >= 0) {
-    lines += "# screen " + std::to_string(s.screen) + ": " + commentText(s.device.name) + ", " +
-             std::to_string(s.device.width) + "x" + std::to_string(s.device.height) + " before the switch\n";
+    lines += "# screen " + std::to_string(s.screen) + ": " + commentText(describe(s.device)) + " before the switch\n";
   }
   if (s.linearised && loadedEntries > 0) {
     lines += "# gamma " + commentText(s.response.source) + "; inverse loaded into the display's look-up table of " +

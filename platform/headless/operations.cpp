@@ -111,10 +111,15 @@ bool enumDisplayDevice(int index, DisplayDevice& device) {
     std::snprintf(device.name, sizeof device.name, "HEADLESS0");
     device.width = s.desktopMode.width;
     device.height = s.desktopMode.height;
+    std::snprintf(device.where, sizeof device.where, "at 0,0");
     return true;
   }
   if (index < 0 || static_cast<std::size_t>(index) > s.moreDisplays.size()) return false;
   device = s.moreDisplays[static_cast<std::size_t>(index - 1)];
+  // Side by side, left to right, as a desktop of several displays lies.
+  int x = s.desktopMode.width;
+  for (int i = 1; i < index; ++i) x += s.moreDisplays[static_cast<std::size_t>(i - 1)].width;
+  std::snprintf(device.where, sizeof device.where, "at %d,0", x);
   return true;
 }
 

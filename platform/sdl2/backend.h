@@ -156,6 +156,8 @@ void ensureDesktopMode();
 // SDL's video on its X screen if it is on another than $DISPLAY's); call
 // only while SDL has no window. Its index from then on; -1 when it is lost.
 int reachDisplay(int index);
+// The X screen SDL display `index` is on; -1 when it cannot be told.
+int xScreenOf(int index);
 
 // ---- gamma_ramp.cpp
 // Puts the display's own look-up table back if one was set; from the exit

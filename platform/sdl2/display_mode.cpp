@@ -169,6 +169,15 @@ bool enumDisplayDevice(int index, DisplayDevice& device) {
   SDL_strlcpy(device.name, name != nullptr ? name : "", sizeof device.name);
   device.width = mode.w;
   device.height = mode.h;
+  // Each X screen has coordinates of its own: its number tells displays apart.
+  SDL_Rect bounds{};
+  const bool placed = SDL_GetDisplayBounds(index, &bounds) == 0;
+  const int screen = sdl2::xScreenOf(index);
+  if (screen >= 0 && placed) {
+    SDL_snprintf(device.where, sizeof device.where, "X screen %d at %d,%d", screen, bounds.x, bounds.y);
+  } else if (placed) {
+    SDL_snprintf(device.where, sizeof device.where, "at %d,%d", bounds.x, bounds.y);
+  }
   return true;
 }
 

@@ -78,6 +78,21 @@ std::vector<Output> sdlOutputs(Display* display) {
 
 }  // namespace
 
+int xScreenOf(int index) {
+#ifdef KESTRAVON_HAVE_XRANDR
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver == nullptr || std::strcmp(driver, "x11") != 0 || index < 0) return -1;
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return -1;
+  const std::vector<Output> outputs = sdlOutputs(display);
+  XCloseDisplay(display);
+  return static_cast<std::size_t>(index) < outputs.size() ? outputs[static_cast<std::size_t>(index)].screen : -1;
+#else
+  (void)index;
+  return -1;
+#endif
+}
+
 int reachDisplay(int index) {
 #ifdef KESTRAVON_HAVE_XRANDR
   const char* driver = SDL_GetCurrentVideoDriver();

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -86,6 +87,10 @@ bool enumDisplayDevice(int index, DisplayDevice& device) {
   if (EnumDisplaySettingsA(found.DeviceName, ENUM_CURRENT_SETTINGS, &dm)) {
     device.width = static_cast<int>(dm.dmPelsWidth);
     device.height = static_cast<int>(dm.dmPelsHeight);
+    if ((dm.dmFields & DM_POSITION) != 0) {
+      std::snprintf(device.where, sizeof device.where, "at %ld,%ld", static_cast<long>(dm.dmPosition.x),
+                    static_cast<long>(dm.dmPosition.y));
+    }
   }
   return true;
 }

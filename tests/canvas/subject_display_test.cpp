@@ -377,7 +377,7 @@ TEST_F(SubjectDisplayTest, TheChosenDisplayIsSelectedBeforeTheSwitchAndAMissingO
   EXPECT_EQ(std::count(hl::state().log.begin(), hl::state().log.end(), "selectDisplay 1"), 1);
   whileOpen = nullptr;
   SessionRecord::finish();
-  const std::string screenLine = "# screen 1: SIDE, 1920x1080 before the switch\n";
+  const std::string screenLine = "# screen 1: SIDE, 1920x1080, at 1280,0 before the switch\n";
   EXPECT_EQ(headerLines(), screenLine + screenLine) << "one for each canvas opened, as the display lines";
   std::remove((folder_ + "/timing.csv").c_str());
 
@@ -385,9 +385,9 @@ TEST_F(SubjectDisplayTest, TheChosenDisplayIsSelectedBeforeTheSwitchAndAMissingO
   hl::addDisplay("SIDE", 1920, 1080);
   // A fresh process: this one has GL threads that may hold locks.
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(std::exit(run("--screen 2 --timing " + folder_ + "/timing.csv")),
-              ::testing::ExitedWithCode(kUsageExitStatus),
-              "there is no display 2; the displays are:\n  0: HEADLESS0, 1280x1024\n  1: SIDE, 1920x1080\n");
+  EXPECT_EXIT(
+      std::exit(run("--screen 2 --timing " + folder_ + "/timing.csv")), ::testing::ExitedWithCode(kUsageExitStatus),
+      "there is no display 2; the displays are:\n  0: HEADLESS0, 1280x1024, at 0,0\n  1: SIDE, 1920x1080, at 1280,0\n");
   EXPECT_FALSE(std::ifstream(folder_ + "/timing.csv").good()) << "the refused run leaves no file behind";
   // With no choice, nothing is asked about displays at all.
   hl::reset();

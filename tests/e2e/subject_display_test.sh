@@ -73,7 +73,7 @@ wait_pid $pid 10
 expect_status "--screen 1: Escape" 128
 [ "$(size_of 1)" = 1280x1024 ] && pass "--screen 1: screen 1 back at 1280x1024" || fail "screen 1 at $(size_of 1)"
 expect_ramp "--screen 1: after Escape, screen 1" "$own1" 1
-grep -qxF "# screen 1: DUMMY0, 1280x1024 before the switch" "$work/screen1.csv" &&
+grep -qxF "# screen 1: DUMMY0, 1280x1024, X screen 1 at 0,0 before the switch" "$work/screen1.csv" &&
   grep -qxF "# gamma exponents 2,2,2; inverse loaded into the display's look-up table of ${own1%% *} entries and read back" \
     "$work/screen1.csv" && pass "--screen 1: the headers state the screen and the gamma" ||
   fail "--screen 1: headers $(grep '^#' "$work/screen1.csv")"
@@ -81,8 +81,11 @@ grep -qxF "# screen 1: DUMMY0, 1280x1024 before the switch" "$work/screen1.csv" 
 "$program" --screen 2 2>"$work/err"
 STATUS=$?
 expect_status "--screen 2" 2
-grep -qF "there is no display 2; the displays are:" "$work/err" && grep -qxF "  1: DUMMY0, 1280x1024" "$work/err" &&
-  pass "--screen 2: the displays listed" || fail "--screen 2: $(cat "$work/err")"
+# Two outputs of the same name and size: their X screens tell them apart.
+grep -qF "there is no display 2; the displays are:" "$work/err" &&
+  grep -qxF "  0: DUMMY0, 1280x1024, X screen 0 at 0,0" "$work/err" &&
+  grep -qxF "  1: DUMMY0, 1280x1024, X screen 1 at 0,0" "$work/err" &&
+  pass "--screen 2: the displays listed, told apart" || fail "--screen 2: $(cat "$work/err")"
 stop_xorg
 
 # --- one screen: the ramp on every way out --------------------------------------------

@@ -83,7 +83,7 @@ wait_pid $pid 10
 expect_status "Escape" 128
 expect_screen "Escape: back" 1280x1024
 expect_own_ramp "Escape: after"
-grep -qxF '# screen 0: \\.\DISPLAY1, 1280x1024 before the switch' "$work/timing.csv" &&
+grep -qxF '# screen 0: \\.\DISPLAY1, 1280x1024, at 0,0 before the switch' "$work/timing.csv" &&
   grep -qxF "# gamma exponents 2,2,2; inverse loaded into the display's look-up table of 256 entries and read back" \
     "$work/timing.csv" && pass "Escape: the headers state the screen and the gamma" ||
   fail "Escape: headers $(grep '^#' "$work/timing.csv")"
