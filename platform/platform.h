@@ -276,6 +276,16 @@ struct SwapCheck {
 };
 SwapCheck describeSwapCheck();
 
+// When a swap's frame went up, where the driver reports it: on Linux with
+// GLX, the OML sync-control extension's counters. The name of what
+// reports it ("GLX_OML_sync_control"), or null where nothing does (the
+// caller then takes the time the swap returned, an upper bound).
+const char* swapCompletionSource(DeviceContext dc);
+// After swapBuffers: when that swap completed, in milliseconds on the
+// driver's own clock (only differences mean anything); false when it
+// cannot be had.
+bool swapCompletedAt(DeviceContext dc, double& milliseconds);
+
 // ---- performance counter --------------------------------------------------
 
 // QueryPerformanceFrequency: false (and 0) when there is no counter.

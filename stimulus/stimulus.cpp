@@ -118,6 +118,7 @@ void stimulus_main() {
     canvas.clear(Color::black);
     canvas.fillRect(fixationMark, Color::white);
     if (frameCounter % soa == 0) {
+      canvas.markFlash();  // for the timing file's flash column and --photodiode
       for (int i = 0; i < N; ++i) {
         const Color& color = ((phase % 2 == 0) == (i % 2 == 0)) ? colorA : colorB;
         canvas.fillRect(upperBars[i], color);

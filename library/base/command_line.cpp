@@ -37,6 +37,8 @@ bool realNumber(const std::string& text, double& out) {
   return !text.empty() && result.ec == std::errc() && result.ptr == end && std::isfinite(out);
 }
 
+const char* const kCornerNames[] = {"top-left", "top-right", "bottom-left", "bottom-right"};
+
 bool isSessionOption(const std::string& option) {
   return option == "--trials" || option == "--adjust" || option == "--start" || option == "--seed" ||
          option == "--conditions" || option == "--gap" || option == "--results";
@@ -96,6 +98,10 @@ bool takeSessionOption(const std::string& option, const std::string& value, Adju
 }
 
 }  // namespace
+
+const char* photodiodeCornerName(PhotodiodeCorner corner) {
+  return corner == PhotodiodeCorner::Off ? nullptr : kCornerNames[static_cast<int>(corner) - 1];
+}
 
 std::vector<std::string> splitCommandLine(const char* commandLine) {
   std::vector<std::string> arguments;
@@ -184,7 +190,8 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
       continue;
     }
     if (option != "--record" && option != "--timing" && option != "--set" && option != "--priority" &&
-        option != "--screen" && option != "--gamma" && option != "--gamma-table" && !isSessionOption(option)) {
+        option != "--screen" && option != "--gamma" && option != "--gamma-table" && option != "--photodiode" &&
+        !isSessionOption(option)) {
       error = "unknown option \"" + option + "\"";
       return false;
     }
@@ -208,7 +215,19 @@ bool parseOptions(const std::vector<std::string>& arguments, SessionOptions& opt
       error.append(" needs a value").append(notThat);
       return false;
     }
-    if (isSessionOption(option)) {
+    if (option == "--photodiode") {
+      if (options.photodiode != PhotodiodeCorner::Off) {
+        error = "--photodiode given twice";
+        return false;
+      }
+      for (int corner = 0; corner < 4; ++corner) {
+        if (value == kCornerNames[corner]) options.photodiode = static_cast<PhotodiodeCorner>(corner + 1);
+      }
+      if (options.photodiode == PhotodiodeCorner::Off) {
+        error = "--photodiode takes top-left, top-right, bottom-left or bottom-right" + notThat;
+        return false;
+      }
+    } else if (isSessionOption(option)) {
       for (const std::string& earlier : sessionOptionsGiven) {
         if (earlier == option) {
           error = option + " given twice";
@@ -307,6 +326,9 @@ std::string usageText(const std::string& program) {
          "  --conditions \"Label=v1,v2,...\"  another variable takes each value for N trials, in\n"
          "                         blocks of one trial per condition, each block in a new order\n"
          "  --gap MS               the fixation mark alone between two trials (default 500)\n"
+         "  --photodiode CORNER    a 50-pixel square in that corner (top-left, top-right, bottom-left,\n"
+         "                         bottom-right), white on the frames that carry the flash, black on the\n"
+         "                         others: for a light sensor\n"
          "Files that already exist are never overwritten.\n";
 }
 

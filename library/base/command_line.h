@@ -13,6 +13,11 @@
 
 namespace Kestravon {
 
+// Where --photodiode puts its patch (Off without the option).
+enum class PhotodiodeCorner { Off, TopLeft, TopRight, BottomLeft, BottomRight };
+// "top-left", ...; null for Off.
+const char* photodiodeCornerName(PhotodiodeCorner corner);
+
 struct SessionOptions {
   std::string recordPath;                                    // --record FILE: the variables and every change
   std::string timingPath;                                    // --timing FILE: every presented frame's interval
@@ -22,10 +27,11 @@ struct SessionOptions {
   bool version = false;
   // The subject's display: which one, and the luminance response its
   // look-up table is to undo (at most one of the two gamma options).
-  int screen = -1;               // --screen N; -1 when not given (the first display)
-  std::string gammaExponents;    // --gamma G or --gamma R,G,B
-  std::string gammaTablePath;    // --gamma-table FILE
-  AdjustmentOptions adjustment;  // --trials and the session's other options
+  int screen = -1;                                      // --screen N; -1 when not given (the first display)
+  std::string gammaExponents;                           // --gamma G or --gamma R,G,B
+  std::string gammaTablePath;                           // --gamma-table FILE
+  AdjustmentOptions adjustment;                         // --trials and the session's other options
+  PhotodiodeCorner photodiode = PhotodiodeCorner::Off;  // --photodiode CORNER
 
   bool recording() const { return !recordPath.empty() || !timingPath.empty(); }
 };

@@ -191,7 +191,8 @@ Canvas::Canvas(int width, int height, int colorDepth, double refreshRate)
       intervalOffset(0.1),
       flipCount(0),
       droppedFrames(0),
-      api(nullptr) {
+      api(nullptr),
+      flashMarked(false) {
   set(width, height, colorDepth, refreshRate);
 }
 
@@ -236,6 +237,7 @@ void Canvas::set(int w, int h, int depth, double rate) {
   intervalOffset = 0.1;
   flipCount = 0;
   droppedFrames = 0;
+  flashMarked = false;
   lastFlip.update();
   frameAccounting = false;
   infoOverlay = false;
@@ -298,9 +300,31 @@ void Canvas::clear(Color color) {
   glClear(GL_COLOR_BUFFER_BIT);
 }
 
+void Canvas::markFlash() { flashMarked = true; }
+
+namespace {
+
+// --photodiode: a 50-pixel square in a corner, white on a flash frame and
+// black on every other, drawn last so that nothing covers it.
+void drawPhotodiodePatch(const Canvas& canvas, PhotodiodeCorner corner) {
+  constexpr double kSide = 50;
+  const bool right = corner == PhotodiodeCorner::TopRight || corner == PhotodiodeCorner::BottomRight;
+  const bool bottom = corner == PhotodiodeCorner::BottomLeft || corner == PhotodiodeCorner::BottomRight;
+  const double left = right ? canvas.width - kSide : 0;
+  const double top = bottom ? canvas.height - kSide : 0;
+  const Color& color = canvas.flashMarked ? Color::white : Color::black;
+  glColor4f(static_cast<GLfloat>(color.r), static_cast<GLfloat>(color.g), static_cast<GLfloat>(color.b), 1.0F);
+  glRectd(left, top, left + kSide, top + kSide);
+}
+
+}  // namespace
+
 void Canvas::flip() {
   if (infoOverlay) drawCanvasInfoOverlay(*this);
   if (canvasHooks.drawing != nullptr) canvasHooks.drawing();
+  if (application.options.photodiode != PhotodiodeCorner::Off) {
+    drawPhotodiodePatch(*this, application.options.photodiode);
+  }
   glFlush();
   api->swapBuffers();
   if (canvasHooks.presented != nullptr) canvasHooks.presented(*this);
@@ -313,6 +337,7 @@ void Canvas::flip() {
     throw "Failed to keep the display's gamma table (another program changed it, and it could not be loaded again).";
   }
   if (reloaded && canvasHooks.lookupTableReloaded != nullptr) canvasHooks.lookupTableReloaded(*this);
+  flashMarked = false;
   if (frameAccounting) {
     Clock now;
     lastInterval = (now - lastFlip).milliseconds();

@@ -69,6 +69,10 @@ class Canvas {
 
   void clear(Color color);
   void flip();
+  // The frame being drawn carries the stimulus's flash (its brief onset):
+  // the timing file's flash column says so, and --photodiode's patch is
+  // white on it. Holds until the next flip.
+  void markFlash();
   void fillRect(const Rectangle& rect, const Color& color);
   // Loads a look-up table of the routine's own into the display's hardware
   // table (interpolated to its number of entries) and reads it back. A
@@ -98,6 +102,7 @@ class Canvas {
   std::int32_t flipCount;
   std::int32_t droppedFrames;
   APICanvasProperties* api;
+  bool flashMarked;  // markFlash, for the frame being drawn
 };
 
 extern template void Canvas::drawNumber<int>(int, double, double, Color, bool);

@@ -27,6 +27,16 @@ struct Session {
   std::int64_t lastFlush = 0;
   long long frames = 0;
   long long missed = 0;
+  double periodMs = 0;
+  long long early = 0;    // intervals under half a period
+  long long overTwo = 0;  // intervals over two periods
+  double worst = 0;       // the longest interval, and its frame
+  long long worstFrame = 0;
+  // Onsets in milliseconds since the first frame's, from the driver where
+  // it reports them, else from when the swaps returned.
+  bool driverOnsets = false;
+  double firstDriverOnset = 0;
+  double lastOnset = 0;
   // Running mean and sum of squared deviations of the intervals (Welford).
   double mean = 0;
   double squares = 0;
@@ -66,7 +76,13 @@ Line summaryLine() {
   Line summary;
   summary.text("Kestravon: ").integer(s.frames).text(" frames presented, ").integer(s.missed);
   summary.text(" refresh periods missed, interval mean ").milliseconds(s.mean).text(" ms, SD ").milliseconds(sd);
-  summary.text(" ms\n");
+  summary.text(" ms; ").integer(s.early).text(" early (under half a period), ").integer(s.overTwo);
+  summary.text(" over 2 periods");
+  if (s.worstFrame > 0) {
+    summary.text(", worst ").milliseconds(s.worst).text(" ms at frame ");
+    summary.integer(s.worstFrame);
+  }
+  summary.text("\n");
   return summary;
 }
 
@@ -126,8 +142,10 @@ bool SessionRecord::open(const SessionOptions& options, std::string& error) {
 
 bool SessionRecord::active() { return session().active; }
 
+bool SessionRecord::wantsDriverOnsets() { return session().active && session().driverOnsets; }
+
 void SessionRecord::canvasOpened(int width, int height, int bitsPerPixel, double refreshRate,
-                                 const std::string& displayLines) {
+                                 const std::string& displayLines, const char* onsetSource) {
   Session& s = session();
   if (!s.active) return;
   const std::string lines = runDescription(width, height, bitsPerPixel, refreshRate, displayLines);
@@ -135,38 +153,64 @@ void SessionRecord::canvasOpened(int width, int height, int bitsPerPixel, double
   s.timing.append(lines.c_str(), lines.size());
   if (!s.headersWritten) {
     s.headersWritten = true;
+    s.periodMs = 1000.0 / refreshRate;
+    s.driverOnsets = onsetSource != nullptr;
     s.record.append("frame,time_ms,label,value\n");
-    Line timing;
-    timing.text("# refresh period asked ").milliseconds(1000.0 / refreshRate).text(" ms; missed = refresh periods ");
-    timing.text("missed, (interval + 0.1 ms) / (period + 1 ms) truncated\n");
-    timing.text("frame,interval_ms,missed\n");
-    s.timing.append(timing.data(), timing.size());
+    Line period;
+    period.text("# refresh period asked ").milliseconds(s.periodMs).text(" ms; missed = refresh periods missed, ");
+    period.text("(interval + 0.1 ms) / (period + 1 ms) truncated; early = 1 for an interval under half a period\n");
+    std::string timing(period.data(), period.size());
+    timing += "# onset_ms = when the frame went up, from the first presented frame: ";
+    if (s.driverOnsets) {
+      timing += std::string("the time the display driver reports the swap completed (") + onsetSource + ")\n";
+    } else {
+      timing +=
+          "the time the swap returned, an upper bound of the real onset (the driver reports no completion time)\n";
+    }
+    timing +=
+        "# flash = 1 on the frames the routine marked as carrying its flash; interval_ms = onset_ms less the frame "
+        "before's (each rounded apart)\nframe,interval_ms,missed,early,onset_ms,flash\n";
+    s.timing.append(timing.c_str(), timing.size());
   }
   s.record.flush();
   s.timing.flush();
 }
 
-void SessionRecord::framePresented(double intervalLimit, double intervalOffset) {
+void SessionRecord::framePresented(double intervalLimit, double intervalOffset, bool flash, double driverOnsetMs) {
   Session& s = session();
   if (!s.active) return;
   const std::int64_t t = now();
   ++s.frames;
-  Line line;
-  line.integer(s.frames).text(",");
+  const bool fromDriver = s.driverOnsets && driverOnsetMs != kUnknownOnset;
   if (s.frames == 1) {
     s.firstFrame = t;
     s.lastFlush = t;
-    line.text(",0\n");  // no interval before the first frame
+    s.firstDriverOnset = fromDriver ? driverOnsetMs : 0.0;
+  }
+  const double onset = fromDriver ? driverOnsetMs - s.firstDriverOnset : millisecondsSince(s.firstFrame, t);
+  Line line;
+  line.integer(s.frames).text(",");
+  if (s.frames == 1) {
+    line.text(",0,0,");  // no interval before the first frame
   } else {
-    const double interval = millisecondsSince(s.lastFrame, t);
+    const double interval = onset - s.lastOnset;
     const auto missed = static_cast<long long>(missedPeriods(interval, intervalLimit, intervalOffset));
+    const bool early = interval < s.periodMs / 2.0;
     s.missed += missed;
+    s.early += early ? 1 : 0;
+    s.overTwo += interval > 2.0 * s.periodMs ? 1 : 0;
+    if (interval > s.worst) {
+      s.worst = interval;
+      s.worstFrame = s.frames;
+    }
     const double n = static_cast<double>(s.frames - 1);
     const double delta = interval - s.mean;
     s.mean += delta / n;
     s.squares += delta * (interval - s.mean);
-    line.milliseconds(interval).text(",").integer(missed).text("\n");
+    line.milliseconds(interval).text(",").integer(missed).text(",").integer(early ? 1 : 0).text(",");
   }
+  line.milliseconds(onset).text(",").integer(flash ? 1 : 0).text("\n");
+  s.lastOnset = onset;
   s.lastFrame = t;
   s.timing.append(line.data(), line.size());
   if (millisecondsSince(s.lastFlush, t) >= 1000.0) {

@@ -32,11 +32,19 @@ class SessionRecord {
   // look-up table holds: "# ..." lines, possibly none), the display lines
   // and the column headers (the first time). Asked: the mode the canvas
   // asked for.
-  static void canvasOpened(int width, int height, int bitsPerPixel, double refreshRate,
-                           const std::string& displayLines);
+  // `onsetSource`: what reports when a swap completed (null: nothing, the
+  // onsets are then the times the swaps returned).
+  static void canvasOpened(int width, int height, int bitsPerPixel, double refreshRate, const std::string& displayLines,
+                           const char* onsetSource = nullptr);
   // A frame was presented (called after every swap). intervalLimit and
-  // intervalOffset are the canvas's accounting rule for missed periods.
-  static void framePresented(double intervalLimit, double intervalOffset);
+  // intervalOffset are the canvas's accounting rule for missed periods;
+  // `flash`: the routine marked the frame as carrying the flash;
+  // `driverOnsetMs`: when the driver says it went up (NaN: not known).
+  static void framePresented(double intervalLimit, double intervalOffset, bool flash = false,
+                             double driverOnsetMs = kUnknownOnset);
+  static constexpr double kUnknownOnset = -1.0;
+  // Recording, with a driver that reports when swaps complete.
+  static bool wantsDriverOnsets();
   // The display's look-up table was found changed by another program and
   // loaded again: a "#" line in both files with the frame number, and on
   // standard error.

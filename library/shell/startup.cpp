@@ -57,10 +57,13 @@ void connectLayers() {
     AdjustmentSession::canvasOpening();  // after --set: a trial sets the variables it uses
   };
   canvasHooks.opened = [](const Canvas& canvas) {
-    const std::string displayLines =
-        SubjectDisplay::headerLines(static_cast<int>(canvas.api->gammaRampLoaded.size() / 3));
+    std::string displayLines = SubjectDisplay::headerLines(static_cast<int>(canvas.api->gammaRampLoaded.size() / 3));
+    if (const char* corner = photodiodeCornerName(application.options.photodiode)) {
+      displayLines += std::string("# photodiode patch: 50x50 pixels in the ") + corner +
+                      " corner, white on the frames marked as flash, black on the others\n";
+    }
     SessionRecord::canvasOpened(static_cast<int>(canvas.width), static_cast<int>(canvas.height), canvas.colorDepth,
-                                canvas.refreshRate, displayLines);
+                                canvas.refreshRate, displayLines, platform::swapCompletionSource(canvas.api->hdc));
     if (AdjustmentSession::active()) {
       AdjustmentSession::canvasOpened(runDescription(static_cast<int>(canvas.width), static_cast<int>(canvas.height),
                                                      canvas.colorDepth, canvas.refreshRate, displayLines),
@@ -74,7 +77,11 @@ void connectLayers() {
   };
   canvasHooks.presented = [](const Canvas& canvas) {
     AdjustmentSession::framePresented();  // first: a trial's values go in the record with the next frame's number
-    SessionRecord::framePresented(canvas.intervalLimit, canvas.intervalOffset);
+    double onset = SessionRecord::kUnknownOnset;
+    if (SessionRecord::wantsDriverOnsets() && !platform::swapCompletedAt(canvas.api->hdc, onset)) {
+      onset = SessionRecord::kUnknownOnset;
+    }
+    SessionRecord::framePresented(canvas.intervalLimit, canvas.intervalOffset, canvas.flashMarked, onset);
   };
   canvasHooks.lookupTableReloaded = [](const Canvas&) { SessionRecord::lookupTableReloaded(); };
 }

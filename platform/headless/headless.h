@@ -85,6 +85,11 @@ struct State {
   int translatedCount = 0;
   Priority priority = Priority::Normal;  // what setPriority obtained (the process's own is never changed)
   std::vector<MessageBoxRecord> messageBoxes;
+  // A driver that reports when each swap completed: the counter at the
+  // swap, plus this latency, in milliseconds (off: it reports nothing).
+  bool reportsSwapCompletion = false;
+  double swapCompletionLatencyMs = 0.0;
+  double lastSwapCompletedMs = 0.0;
   std::vector<std::string> log;  // "operation arg arg ..." in call order
 };
 

@@ -331,6 +331,8 @@ bool swapBuffers(DeviceContext dc) {
   if (b.faults.gammaRampRevertsAtSwap) b.state.gammaRamp.clear();
   const int number = ++b.state.swapCount;
   b.count += b.ticksPerSwap;
+  b.state.lastSwapCompletedMs =
+      static_cast<double>(b.count) * 1000.0 / static_cast<double>(b.frequency) + b.state.swapCompletionLatencyMs;
   // A copy, so a hook that replaces itself or resets the backend stays valid.
   const std::function<void(int)> hook = b.swapHook;
   if (hook) hook(number);
@@ -383,6 +385,19 @@ void queryPerformanceCounter(std::int64_t& count) { count = backend().count; }
 
 // No signal or lost display ends a headless run.
 void setAbruptEndCallback(void (* /*callback*/)()) {}
+
+const char* swapCompletionSource(DeviceContext dc) {
+  logCall("swapCompletionSource");
+  const bool reports = headless::findHeldDeviceContext(dc) != nullptr && backend().state.reportsSwapCompletion;
+  return reports ? "the headless backend's swap timestamps" : nullptr;
+}
+
+bool swapCompletedAt(DeviceContext dc, double& milliseconds) {
+  const headless::State& s = backend().state;
+  if (headless::findHeldDeviceContext(dc) == nullptr || !s.reportsSwapCompletion) return false;
+  milliseconds = s.lastSwapCompletedMs;
+  return true;
+}
 
 }  // namespace platform
 }  // namespace Kestravon

@@ -1,6 +1,7 @@
 // The swap schedule (see pacing.h).
 #include "platform/pacing/pacing.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,8 +14,7 @@ namespace {
 // With a driver that syncs, a swap within this much of the deadline counts
 // as on time and the schedule follows the swap itself, so a display a hair
 // faster or slower than requested is never held back (which would drop a
-// frame now and then). Without sync, a swap before the deadline always
-// waits for it: the schedule alone sets the rate.
+// frame now and then). Without sync, the schedule alone sets the rate.
 constexpr double kOnTimeFraction = 1.0 / 16.0;
 
 }  // namespace
@@ -30,12 +30,23 @@ double nextSwapTime(PacingSchedule& schedule, double now, bool driverSyncs) {
     return now;
   }
   if (schedule.deadline == 0.0) {
-    schedule.deadline = now + period;
+    if (driverSyncs) {
+      schedule.deadline = now + period;
+    } else {
+      schedule.startsAtReturn = true;  // the slots run from when this swap is up
+    }
     return now;
   }
   const double due = schedule.deadline;
   const double early = due - now;
-  const double onTime = driverSyncs ? period * kOnTimeFraction : 0.0;
+  if (!driverSyncs) {
+    // As a retrace: on time, at the slot; late (a slow frame, a stall), at
+    // the next slot, never at once.
+    const double slot = early >= 0.0 ? due : due + std::ceil(-early / period) * period;
+    schedule.deadline = slot + period;
+    return slot;
+  }
+  const double onTime = period * kOnTimeFraction;
   if (early > onTime) {
     schedule.deadline += period;
     return due;
@@ -46,6 +57,12 @@ double nextSwapTime(PacingSchedule& schedule, double now, bool driverSyncs) {
   const bool littleLate = early < -onTime && -early <= period;
   schedule.deadline = littleLate ? schedule.deadline + period : now + period;
   return now;
+}
+
+void swapReturned(PacingSchedule& schedule, double now) {
+  if (!schedule.startsAtReturn) return;
+  schedule.startsAtReturn = false;
+  schedule.deadline = now + schedule.periodCounts;
 }
 
 void waitUntil(double target, double spinCounts, double (*counter)(), void (*sleep)(double counts)) {

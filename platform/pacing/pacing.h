@@ -14,6 +14,9 @@ namespace pacing {
 struct PacingSchedule {
   double periodCounts = 0.0;  // the refresh period in counter units; 0: do not pace
   double deadline = 0.0;      // when the next swap is due; 0: no schedule yet
+  // The schedule starts when its first swap has returned (swapReturned): a
+  // first swap that takes long still gets its full period after it.
+  bool startsAtReturn = false;
 };
 
 // The refresh period in counter units for a requested rate (the mode's own
@@ -25,7 +28,13 @@ double pacingPeriod(int requestedHz, int modeHz, double countsPerSecond, bool sw
 // value it must wait for (at most `now` when it may go at once) and moves
 // the schedule on. `driverSyncs` tells whether the swap itself waits for
 // the retrace (then a swap close to its deadline is taken as on time).
+// Without it the schedule behaves as a retrace would: slots one period
+// apart, a swap that misses its slot waits for the next one, so no swap
+// goes up sooner than one period after the one before it.
 double nextSwapTime(PacingSchedule& schedule, double now, bool driverSyncs);
+// The paced swap returned at counter value `now` (call after every paced
+// swap): the first one starts the schedule there.
+void swapReturned(PacingSchedule& schedule, double now);
 
 // Waits until `counter()` reaches `target`: sleeps (`sleep`, for about that
 // many counter units) until `spinCounts` before it, since a sleep may end

@@ -94,6 +94,12 @@ struct Backend {
   bool driverSyncs = false;
   SwapCheck swapCheck;
 
+  // Where the driver reports when a swap completed (GLX_OML_sync_control):
+  // its glXWaitForSbcOML, and the X display and drawable it is asked of.
+  void* waitForSbc = nullptr;
+  void* swapDisplay = nullptr;
+  unsigned long swapDrawable = 0;
+
   bool desktopSafetyInstalled = false;
   // The display lists modes it cannot really set (mode_emulation.cpp).
   bool modesEmulated = false;

@@ -1,11 +1,19 @@
 // OpenGL: the pixel format (fixed with the window's visual, so only
 // checked here), the context (SDL makes it current; put back as
 // wglCreateContext leaves it), make-current, delete, and the swap, paced
-// to the requested refresh period where the driver does not sync.
+// to the requested refresh period where the driver does not sync; and,
+// where GLX has the OML sync-control extension, when each swap completed.
 #include <SDL.h>
+#include <SDL_syswm.h>
 
 #include <chrono>
+#include <cstdint>
+#include <cstring>
 #include <thread>
+
+#ifdef KESTRAVON_HAVE_X11
+#include <X11/Xlib.h>
+#endif
 
 #include "platform/pacing/pacing.h"
 #include "platform/platform.h"
@@ -205,8 +213,67 @@ bool swapBuffers(DeviceContext dc) {
   SDL_GL_SwapWindow(sdlWindow);
   if (driverSyncs) {
     sdl2::paceSwap();
+  } else {
+    pacing::swapReturned(sdl2::backend().pacing, sdl2::counterNow());
   }
   return true;
+}
+
+#ifdef KESTRAVON_HAVE_X11
+namespace {
+using QueryExtensionsString = const char* (*)(Display*, int);
+using WaitForSbc = Bool (*)(Display*, XID, std::int64_t, std::int64_t*, std::int64_t*, std::int64_t*);
+}  // namespace
+#endif
+
+const char* swapCompletionSource(DeviceContext dc) {
+  sdl2::Backend& b = sdl2::backend();
+  b.waitForSbc = nullptr;
+#ifdef KESTRAVON_HAVE_X11
+  SDL_Window* window = sdl2::sdlWindowOf(dc);
+  if (window == nullptr || !b.videoUp) return nullptr;
+  sdl2::SdlSection section;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return nullptr;
+  // GLX's own extensions: SDL_GL_ExtensionSupported asks only the GL ones,
+  // and glXGetProcAddress answers for any name, so the list is read.
+  const auto query = reinterpret_cast<QueryExtensionsString>(SDL_GL_GetProcAddress("glXQueryExtensionsString"));
+  void* wait = SDL_GL_GetProcAddress("glXWaitForSbcOML");
+  XWindowAttributes attributes{};
+  if (query == nullptr || wait == nullptr ||
+      XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes) == 0) {
+    return nullptr;
+  }
+  const char* extensions = query(info.info.x11.display, XScreenNumberOfScreen(attributes.screen));
+  if (extensions == nullptr || std::strstr(extensions, "GLX_OML_sync_control") == nullptr) return nullptr;
+  b.waitForSbc = wait;
+  b.swapDisplay = info.info.x11.display;
+  b.swapDrawable = info.info.x11.window;
+  return "GLX_OML_sync_control";
+#else
+  (void)dc;
+  return nullptr;
+#endif
+}
+
+bool swapCompletedAt(DeviceContext /*dc*/, double& milliseconds) {
+#ifdef KESTRAVON_HAVE_X11
+  sdl2::Backend& b = sdl2::backend();
+  if (b.waitForSbc == nullptr || !b.videoUp) return false;
+  sdl2::SdlSection section;
+  std::int64_t ust = 0;
+  std::int64_t msc = 0;
+  std::int64_t sbc = 0;
+  // Target 0: the swaps asked for so far have completed; UST in microseconds.
+  const auto wait = reinterpret_cast<WaitForSbc>(b.waitForSbc);
+  if (!wait(static_cast<Display*>(b.swapDisplay), b.swapDrawable, 0, &ust, &msc, &sbc) || ust == 0) return false;
+  milliseconds = static_cast<double>(ust) / 1000.0;
+  return true;
+#else
+  (void)milliseconds;
+  return false;
+#endif
 }
 
 }  // namespace platform

@@ -263,7 +263,9 @@ bool makeCurrent(DeviceContext dc, GLContext context) {
 void deleteGLContext(GLContext context) { wglDeleteContext(toHglrc(context)); }
 bool swapBuffers(DeviceContext dc) {
   if (swaps.paced) paceSwap();
-  return SwapBuffers(toHdc(dc)) != FALSE;
+  const bool swapped = SwapBuffers(toHdc(dc)) != FALSE;
+  if (swaps.paced) pacing::swapReturned(swaps.schedule, counterNow());
+  return swapped;
 }
 
 bool peekMessage(Message& message) {
@@ -345,6 +347,11 @@ void queryPerformanceCounter(std::int64_t& count) {
 // What ends a Windows process from outside (TerminateProcess; under Wine,
 // signals) runs no code of the program's.
 void setAbruptEndCallback(void (* /*callback*/)()) {}
+
+// WGL has no standard report of when a swap completed (nor has Wine): the
+// library takes the time the swap returned, and says it is an upper bound.
+const char* swapCompletionSource(DeviceContext /*dc*/) { return nullptr; }
+bool swapCompletedAt(DeviceContext /*dc*/, double& /*milliseconds*/) { return false; }
 
 }  // namespace platform
 }  // namespace Kestravon

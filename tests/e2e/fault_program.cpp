@@ -1,7 +1,7 @@
 // The real program (start-up, stimulus_main, the SDL2 backend) with one
 // fault provoked from outside, for the end-to-end tests of the ways out
 // that a healthy display never takes. The executable is linked with
-// --wrap for the four calls below, so the library and the backend are the
+// --wrap for the five calls below, so the library and the backend are the
 // shipped code, unchanged; only this test program sees the wrappers.
 //
 //   fault_program context-refused [--pause]   SDL_GL_CreateContext fails: a failure after the mode switch
@@ -10,6 +10,10 @@
 //   fault_program crash-mid-run [--pause]     the 30th buffer swap writes to a page it may not: a real SIGSEGV
 //   fault_program vsync-claimed               SDL_GL_SetSwapInterval answers success and nothing waits (a
 //                                             driver with vertical sync forced off)
+//   fault_program swap-timestamps             GLX offers GLX_OML_sync_control (SDL_GL_GetProcAddress hands
+//                                             out a glXQueryExtensionsString that says so and a
+//                                             glXWaitForSbcOML whose swaps complete exactly 20 ms apart,
+//                                             a 50 Hz display, 4 ms after each swap returned)
 //
 // Any further arguments are the program's options (--gamma 2.0, say).
 //
@@ -22,6 +26,7 @@
 #include <sys/mman.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -34,7 +39,7 @@
 
 namespace {
 
-enum class Fault { Off, ContextRefused, NoFontNames, ThrowMidRun, CrashMidRun, VsyncClaimed };
+enum class Fault { Off, ContextRefused, NoFontNames, ThrowMidRun, CrashMidRun, VsyncClaimed, SwapTimestamps };
 
 Fault fault = Fault::Off;
 bool pauseAtFault = false;
@@ -57,6 +62,20 @@ void atFault(SDL_Window* window) {
     XSync(info.info.x11.display, False);
   }
   std::raise(SIGSTOP);
+}
+
+// The driver's report of swap completion, as GLX_OML_sync_control gives
+// it: UST in microseconds, the swap count; swap n completed at n * 20 ms.
+long long swapsDone = 0;
+const char* queryExtensionsString(Display* /*display*/, int /*screen*/) {
+  return "GLX_ARB_create_context GLX_OML_sync_control GLX_SGI_swap_control";
+}
+Bool waitForSbc(Display* /*display*/, XID /*drawable*/, std::int64_t /*target*/, std::int64_t* ust, std::int64_t* msc,
+                std::int64_t* sbc) {
+  *sbc = swapsDone;
+  *msc = swapsDone;
+  *ust = 1000000 + swapsDone * 20000;
+  return True;
 }
 
 }  // namespace
@@ -86,9 +105,21 @@ int __wrap_SDL_GL_SetSwapInterval(int interval) {
   return 0;
 }
 
+void* __real_SDL_GL_GetProcAddress(const char* proc);
+void* __wrap_SDL_GL_GetProcAddress(const char* proc) {
+  if (fault == Fault::SwapTimestamps && std::strcmp(proc, "glXQueryExtensionsString") == 0) {
+    return reinterpret_cast<void*>(queryExtensionsString);
+  }
+  if (fault == Fault::SwapTimestamps && std::strcmp(proc, "glXWaitForSbcOML") == 0) {
+    return reinterpret_cast<void*>(waitForSbc);
+  }
+  return __real_SDL_GL_GetProcAddress(proc);
+}
+
 void __real_SDL_GL_SwapWindow(SDL_Window* window);
 void __wrap_SDL_GL_SwapWindow(SDL_Window* window) {
   __real_SDL_GL_SwapWindow(window);
+  ++swapsDone;
   static int swaps = 0;
   if ((fault == Fault::ThrowMidRun || fault == Fault::CrashMidRun) && ++swaps == 30) {
     atFault(window);
@@ -110,10 +141,12 @@ int main(int argc, char** argv) {
   if (std::strcmp(name, "throw-mid-run") == 0) fault = Fault::ThrowMidRun;
   if (std::strcmp(name, "crash-mid-run") == 0) fault = Fault::CrashMidRun;
   if (std::strcmp(name, "vsync-claimed") == 0) fault = Fault::VsyncClaimed;
+  if (std::strcmp(name, "swap-timestamps") == 0) fault = Fault::SwapTimestamps;
   pauseAtFault = argc > 2 && std::strcmp(argv[2], "--pause") == 0;
   if (fault == Fault::Off) {
     std::fprintf(stderr,
-                 "usage: fault_program context-refused|no-font-names|throw-mid-run|crash-mid-run|vsync-claimed "
+                 "usage: fault_program context-refused|no-font-names|throw-mid-run|crash-mid-run|vsync-claimed|"
+                 "swap-timestamps "
                  "[--pause] [options]\n");
     return 2;
   }

@@ -91,6 +91,22 @@ if command -v chrt >/dev/null; then
     pass "header: $(header_line "$work/idle.csv")" || fail "header: $(head -8 "$work/idle.csv")"
 fi
 
+# --- paced swaps: none sooner than half a period after the one before ----------------
+run_for 2 "$program" --timing "$work/paced.csv"
+expect_status "paced" 128
+early=$(awk -F, '/^[0-9]+,/ { n += $4 } END { print n + 0 }' "$work/paced.csv")
+[ "$early" = 0 ] && grep -q '^Kestravon: .*; 0 early (under half a period)' "$work/stderr" &&
+  pass "paced: no early frame ($(awk -F, '$1 == 2 { print "frame 2: " $2 " ms" }' "$work/paced.csv"))" ||
+  fail "paced: $early early frames: $(head -16 "$work/paced.csv" | tail -4); $(cat "$work/stderr")"
+
+# --- a driver that reports when swaps complete (GLX_OML_sync_control) ----------------
+run_for 1 "$fault_program" swap-timestamps --timing "$work/oml.csv"
+expect_status "swap timestamps" 128
+grep -q '^# onset_ms = .*: the time the display driver reports the swap completed (GLX_OML_sync_control)$' \
+  "$work/oml.csv" && awk -F, '/^[0-9]+,[0-9]/ && $2 != "20.000" { bad++ } /^[0-9]+,/ { n++ } END { exit !(n > 20 && !bad) }' \
+  "$work/oml.csv" && pass "swap timestamps: the onsets are the driver's, 20.000 ms apart" ||
+  fail "swap timestamps: $(head -14 "$work/oml.csv")"
+
 # --- a driver that claims to sync but does not wait --------------------------------
 run_for 3 "$fault_program" vsync-claimed --timing "$work/claimed.csv"
 expect_status "sync claimed" 128

@@ -87,9 +87,9 @@ canvas=$(window_id "Kestravon Main Window")
 wait_pid $pid 10
 expect_status "file-size limit, Escape" 3
 expect_end_report "file-size limit, Escape"
-rows=$(grep -Ec '^[0-9]+,([0-9]+\.[0-9]{3})?,[0-9]+$' "$work/timing.csv")
+rows=$(grep -Ec '^[0-9]+,([0-9]+\.[0-9]{3})?,[0-9]+,[01],[0-9]+\.[0-9]{3},[01]$' "$work/timing.csv")
 [ "$(tail -c 1 "$work/timing.csv" | od -An -c | tr -d ' ')" = '\n' ] && [ "$rows" -gt 10 ] &&
-  ! grep -Eqv '^(#.*|frame,interval_ms,missed|[0-9]+,([0-9]+\.[0-9]{3})?,[0-9]+)$' "$work/timing.csv" &&
+  ! grep -Eqv '^(#.*|frame,interval_ms,missed,early,onset_ms,flash|[0-9]+,([0-9]+\.[0-9]{3})?,[0-9]+,[01],[0-9]+\.[0-9]{3},[01])$' "$work/timing.csv" &&
   pass "file-size limit: the timing file holds $rows whole rows" ||
   fail "file-size limit: timing file ends: $(tail -c 60 "$work/timing.csv" | od -c | tail -3)"
 grep -qx '0,0.000,Green luminance,1' "$work/record.csv" && pass "file-size limit: the record kept its rows" ||
@@ -119,7 +119,7 @@ for end in "INT 130 120" "TERM 143 0"; do
   wait_pid $pid 10
   expect_status "SIG$signal" "$status"
   counted=$(sed -n 's/^Kestravon: \([0-9]*\) frames presented.*/\1/p' "$work/err")
-  rows=$(grep -Ec '^[0-9]+,([0-9]+\.[0-9]{3})?,[0-9]+$' "$work/timing.csv")
+  rows=$(grep -Ec '^[0-9]+,([0-9]+\.[0-9]{3})?,[0-9]+,[01],[0-9]+\.[0-9]{3},[01]$' "$work/timing.csv")
   [ -n "$counted" ] && [ "$rows" = "$counted" ] && pass "SIG$signal: $rows rows for the $counted frames said" ||
     fail "SIG$signal: $rows rows; standard error: $(cat "$work/err")"
 done
@@ -138,7 +138,7 @@ wait_pid $pid 5
 expect_status "kill -9" 137
 changes=$(grep -Ec '^[0-9]+,[0-9]+\.[0-9]{3},Bar Width,(7|8|9)$' "$work/record.csv")
 [ "$changes" = 3 ] && pass "kill -9: all 3 changes kept" || fail "kill -9: record: $(cat "$work/record.csv")"
-rows=$(grep -Ec '^[0-9]+,([0-9]+\.[0-9]{3})?,[0-9]+$' "$work/timing.csv")
+rows=$(grep -Ec '^[0-9]+,([0-9]+\.[0-9]{3})?,[0-9]+,[01],[0-9]+\.[0-9]{3},[01]$' "$work/timing.csv")
 [ "$rows" -ge 60 ] && pass "kill -9: $rows timing rows kept" || fail "kill -9: $rows timing rows"
 
 # --- a run that fails before its first frame -----------------------------------------

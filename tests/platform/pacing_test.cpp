@@ -24,34 +24,35 @@ PacingSchedule dueAt(double deadline) {
   return schedule;
 }
 
-TEST(PacingTest, TheFirstSwapStartsTheScheduleAndEarlySwapsWaitForTheirDeadline) {
+TEST(PacingTest, TheFirstSwapStartsTheScheduleWhenItIsUpAndEarlySwapsWaitForTheirSlot) {
   PacingSchedule schedule;
   schedule.periodCounts = kPeriod;
   EXPECT_EQ(nextSwapTime(schedule, 5000.0, false), 5000.0);
-  EXPECT_EQ(schedule.deadline, 6000.0);
-  // Drawn in a fraction of the period: each swap waits for the next deadline.
-  EXPECT_EQ(nextSwapTime(schedule, 5200.0, false), 6000.0);
-  EXPECT_EQ(nextSwapTime(schedule, 6100.0, false), 7000.0);
+  // The first swap took 800 counts (a first frame often does): the next
+  // still gets its full period after it is up, not 200.
+  platform::pacing::swapReturned(schedule, 5800.0);
+  EXPECT_EQ(schedule.deadline, 6800.0);
+  EXPECT_EQ(nextSwapTime(schedule, 5900.0, false), 6800.0);
+  platform::pacing::swapReturned(schedule, 6810.0);  // later swaps move nothing
+  EXPECT_EQ(nextSwapTime(schedule, 7100.0, false), 7800.0);
+  EXPECT_EQ(schedule.deadline, 8800.0);
+}
+
+// As a retrace would: a swap that misses its slot waits for the next one,
+// so no swap goes up sooner than one period after the one before it.
+TEST(PacingTest, ALateSwapWaitsForTheNextSlotAsARetraceWould) {
+  PacingSchedule schedule = dueAt(6000.0);
+  EXPECT_EQ(nextSwapTime(schedule, 6400.0, false), 7000.0);
   EXPECT_EQ(schedule.deadline, 8000.0);
-}
-
-TEST(PacingTest, ALittleLateKeepsTheScheduleSoTheAverageRateHolds) {
-  PacingSchedule schedule = dueAt(6000.0);
-  EXPECT_EQ(nextSwapTime(schedule, 6400.0, false), 6400.0);
-  EXPECT_EQ(schedule.deadline, 7000.0);  // not 7400: the next frame catches up
-  EXPECT_EQ(nextSwapTime(schedule, 6500.0, false), 7000.0);
-  // Exactly one period late is still "a little".
+  EXPECT_EQ(nextSwapTime(schedule, 7100.0, false), 8000.0);
+  // Exactly at its slot is on time.
   schedule = dueAt(6000.0);
-  nextSwapTime(schedule, 7000.0, false);
+  EXPECT_EQ(nextSwapTime(schedule, 6000.0, false), 6000.0);
   EXPECT_EQ(schedule.deadline, 7000.0);
-}
-
-TEST(PacingTest, AStallRestartsTheScheduleInsteadOfRushingToCatchUp) {
-  PacingSchedule schedule = dueAt(6000.0);
-  EXPECT_EQ(nextSwapTime(schedule, 9500.0, false), 9500.0);
-  EXPECT_EQ(schedule.deadline, 10500.0);
-  // The frames after the stall are paced again, one period apart.
-  EXPECT_EQ(nextSwapTime(schedule, 9600.0, false), 10500.0);
+  // After a stall, the next slot on the same grid: the rate holds.
+  schedule = dueAt(6000.0);
+  EXPECT_EQ(nextSwapTime(schedule, 9500.0, false), 10000.0);
+  EXPECT_EQ(schedule.deadline, 11000.0);
 }
 
 TEST(PacingTest, OnlyADriverThatSyncsHasAnOnTimeWindowAroundTheDeadline) {

@@ -108,12 +108,78 @@ TEST_F(SessionRecordTest, StartingValuesChangesAndEveryFrameAreWritten) {
 
   const std::vector<std::string> timings = rows(timing_);
   ASSERT_EQ(timings.size(), 43u) << "the header and a row for each of the 42 frames presented";
-  EXPECT_EQ(timings[1], "1,,0");
-  EXPECT_EQ(timings[4], "4,16.667,0");
+  EXPECT_EQ(timings[0], "frame,interval_ms,missed,early,onset_ms,flash");
+  EXPECT_EQ(timings[1], "1,,0,0,0.000,0");
+  // The counter stands still over the blank opening frames (the run's own doing): frame 2 is early.
+  EXPECT_EQ(timings[2], "2,0.000,0,1,0.000,0");
+  EXPECT_EQ(timings[4], "4,16.667,0,0,33.333,1") << "loop frame 2 of SOA 2: a flash";
   // The stall is in the counter before frame 22's time is read (the hook runs inside its swap).
-  EXPECT_EQ(timings[22], "22,66.666,3") << "(66.666 + 0.1) / 17.667 periods missed, truncated";
+  EXPECT_EQ(timings[22], "22,66.666,3,0,383.332,1") << "(66.666 + 0.1) / 17.667 periods missed, truncated";
   EXPECT_EQ(summary,
-            "Kestravon: 42 frames presented, 3 refresh periods missed, interval mean 17.480 ms, SD 8.293 ms\n");
+            "Kestravon: 42 frames presented, 3 refresh periods missed, interval mean 17.480 ms, SD 8.293 ms; "
+            "1 early (under half a period), 1 over 2 periods, worst 66.666 ms at frame 22\n");
+}
+
+// The timing file's onsets and flashes: each onset less the one before is
+// the interval (each rounded apart), and the moving-bar routine marks its
+// flash every `soa` frames, whatever SOA is; with a driver that reports
+// when swaps complete, the onsets are its, and the header says so.
+TEST_F(SessionRecordTest, OnsetsAddUpToTheIntervalsAndTheFlashComesEverySoaFrames) {
+  for (int soa : {1, 2, 3, 7}) {
+    std::remove(timing_.c_str());
+    const int status = driver::runStimulus(
+        50,
+        [&](int frame) {
+          if (frame == 0) hl::setTicksPerSwap(10000000 / 60 + 7 * soa);  // a display a little slow, unevenly
+          if (frame == 20) hl::advanceCounter(123457);                   // and one late frame
+        },
+        ("--timing " + timing_ + " --set SOA=" + std::to_string(soa)).c_str());
+    ASSERT_EQ(status, 0);
+    ::testing::internal::CaptureStderr();
+    SessionRecord::finish();  // the rows still buffered, as at exit
+    ::testing::internal::GetCapturedStderr();
+    const std::vector<std::string> timings = rows(timing_);
+    ASSERT_EQ(timings.size(), 53u);
+    double lastOnset = 0;
+    for (std::size_t i = 1; i < timings.size(); ++i) {
+      std::vector<std::string> f;
+      std::stringstream in(timings[i]);
+      for (std::string field; std::getline(in, field, ',');) f.push_back(field);
+      ASSERT_EQ(f.size(), 6u) << timings[i];
+      const double onset = std::stod(f[4]);
+      if (i > 1) EXPECT_NEAR(onset - lastOnset, std::stod(f[1]), 0.0011) << timings[i];
+      lastOnset = onset;
+      // Presented frame n is loop frame n - 2, whose frame counter is n - 2.
+      const int loopFrame = static_cast<int>(i) - 2;
+      EXPECT_EQ(f[5], loopFrame >= 1 && loopFrame % soa == 0 ? "1" : "0") << "SOA " << soa << ": " << timings[i];
+    }
+  }
+
+  // The driver's times: here the headless backend's, 4 ms after each swap,
+  // on a 50 Hz "display" (asked of the driver once the canvas is open).
+  std::remove(timing_.c_str());
+  hl::reset();
+  hl::setTicksPerSwap(10000000 / 50);
+  hl::state().reportsSwapCompletion = true;
+  hl::state().swapCompletionLatencyMs = 4.0;
+  hl::setSwapHook([](int swap) {
+    if (swap == 12) hl::setKeyDown(platform::kVkEscape, true);  // the routine's own test ends it
+  });
+  ASSERT_EQ(startUp(nullptr, nullptr, ("--timing " + timing_).c_str(), 1, stimulus_main), 0);
+  hl::setSwapHook(nullptr);
+  ::testing::internal::CaptureStderr();
+  SessionRecord::finish();
+  ::testing::internal::GetCapturedStderr();
+  std::ifstream in(timing_);
+  const std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(content.find("# onset_ms = when the frame went up, from the first presented frame: the time the display "
+                         "driver reports the swap completed (the headless backend's swap timestamps)"),
+            std::string::npos)
+      << content;
+  const std::vector<std::string> timings = rows(timing_);
+  ASSERT_EQ(timings.size(), 13u);
+  EXPECT_EQ(timings[1], "1,,0,0,0.000,0");
+  EXPECT_EQ(timings[5], "5,20.000,1,0,80.000,0") << "20 ms: one 60 Hz period missed";
 }
 
 TEST_F(SessionRecordTest, AnExistingFileIsNeverOverwrittenAndNothingIsTouched) {
@@ -190,7 +256,8 @@ TEST_F(SessionRecordTest, AFailedWriteIsReportedAtOnceTheStimulusRunsOnAndTheSta
   const std::vector<std::string> timings = rows(timing_);
   ASSERT_GT(timings.size(), 100u);
   for (std::size_t i = 2; i < timings.size(); ++i) {
-    EXPECT_TRUE(std::regex_match(timings[i], std::regex(std::to_string(i) + ",[0-9]+\\.[0-9]{3},[0-9]+")))
+    EXPECT_TRUE(std::regex_match(
+        timings[i], std::regex(std::to_string(i) + ",[0-9]+\\.[0-9]{3},[0-9]+,[01],[0-9]+\\.[0-9]{3},[01]")))
         << timings[i];
   }
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "library/base/command_line.h"
 #include "library/canvas/canvas.h"
 #include "library/shell/startup.h"
 #include "platform/headless/headless.h"
@@ -288,6 +289,53 @@ std::vector<testing::ConsoleRow> stimulusRows() {
     rows.push_back({label, isInt ? testing::streamed(static_cast<int>(value)) : testing::streamed(value)});
   }
   return rows;
+}
+
+// --photodiode: in each corner, a 50x50 square white on every flash frame
+// (SOA 3 here: loop frames 3, 6, ...) and black on every other, exactly,
+// over whatever the frame holds there (the console, in the top left).
+TEST(PhotodiodeTest, ThePatchIsWhiteExactlyOnTheFlashFramesInTheCornerAsked) {
+  const struct {
+    const char* corner;
+    int left;
+    int top;
+  } corners[] = {{"top-left", 0, 0},
+                 {"top-right", kWidth - 50, 0},
+                 {"bottom-left", 0, kHeight - 50},
+                 {"bottom-right", kWidth - 50, kHeight - 50}};
+  for (const auto& c : corners) {
+    int checked = 0;
+    const int status = driver::runStimulus(
+        9,
+        [&](int frame) {
+          if (frame < 1) return;
+          const Image image = hl::frontImage();
+          const std::uint32_t expected = frame % 3 == 0 ? 0xFFFFFFu : 0x000000u;
+          int wrong = 0;
+          for (int y = c.top - 1; y <= c.top + 50; ++y) {
+            for (int x = c.left - 1; x <= c.left + 50; ++x) {
+              const bool inside = x >= c.left && x < c.left + 50 && y >= c.top && y < c.top + 50;
+              if (x < 0 || y < 0 || x >= kWidth || y >= kHeight || !inside) continue;
+              wrong += image.rgb(x, y) != expected ? 1 : 0;
+            }
+          }
+          EXPECT_EQ(wrong, 0) << c.corner << ", loop frame " << frame;
+          // Just outside it, the stimulus as ever: black there (the console's text lies further in).
+          const int outsideX = c.left == 0 ? 50 : c.left - 1;
+          const int outsideY = c.top == 0 ? 50 : c.top - 1;
+          EXPECT_EQ(image.rgb(outsideX, outsideY), 0x000000u) << c.corner;
+          ++checked;
+        },
+        (std::string("--set SOA=3 --photodiode ") + c.corner).c_str());
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(checked, 9);
+  }
+  // A corner that is not one: refused before the display is touched.
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(driver::runStimulus(3, nullptr, "--photodiode centre"), kUsageExitStatus);
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find(
+                "Kestravon: --photodiode takes top-left, top-right, bottom-left or bottom-right, not \"centre\""),
+            std::string::npos);
 }
 
 TEST(StimulusConsoleTest, SixRowsAndTheArrowKeysDriveThem) {
