@@ -63,7 +63,8 @@ void connectLayers() {
                       " corner, white on the frames marked as flash, black on the others\n";
     }
     SessionRecord::canvasOpened(static_cast<int>(canvas.width), static_cast<int>(canvas.height), canvas.colorDepth,
-                                canvas.refreshRate, displayLines, platform::swapCompletionSource(canvas.api->hdc));
+                                canvas.refreshRate, displayLines,
+                                SessionRecord::active() ? platform::swapCompletionSource(canvas.api->hdc) : nullptr);
     if (AdjustmentSession::active()) {
       AdjustmentSession::canvasOpened(runDescription(static_cast<int>(canvas.width), static_cast<int>(canvas.height),
                                                      canvas.colorDepth, canvas.refreshRate, displayLines),

@@ -147,7 +147,9 @@ TEST_F(SessionRecordTest, OnsetsAddUpToTheIntervalsAndTheFlashComesEverySoaFrame
       for (std::string field; std::getline(in, field, ',');) f.push_back(field);
       ASSERT_EQ(f.size(), 6u) << timings[i];
       const double onset = std::stod(f[4]);
-      if (i > 1) EXPECT_NEAR(onset - lastOnset, std::stod(f[1]), 0.0011) << timings[i];
+      if (i > 1) {
+        EXPECT_NEAR(onset - lastOnset, std::stod(f[1]), 0.0011) << timings[i];
+      }
       lastOnset = onset;
       // Presented frame n is loop frame n - 2, whose frame counter is n - 2.
       const int loopFrame = static_cast<int>(i) - 2;
