@@ -8,6 +8,14 @@
 // so that a paced swap wakes when it should. Memory is locked only where no
 // limit can make a later mapping fail (no RLIMIT_MEMLOCK, or CAP_IPC_LOCK):
 // a driver refused memory halfway through a run is worse than a page fault.
+// And Mesa's software rasteriser draws on worker threads of its own (as
+// many as cores): at realtime, beside busy normal processes, such a worker
+// was held off the processor for about 100 ms about once a second (the
+// kernel gives starved normal tasks a share above real-time ones), and the
+// frame waited on it. So at realtime llvmpipe draws on the routine's own
+// thread (LP_NUM_THREADS=0), unless the user set it: a frame of this
+// stimulus takes a few milliseconds that way, and nothing waits on a thread
+// the scheduler may hold back.
 #include <errno.h>
 #include <pwd.h>
 #include <sched.h>
@@ -19,6 +27,7 @@
 #endif
 
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -160,6 +169,7 @@ bool setPriority(Priority priority, std::string& refused) {
   if (priority == Priority::Realtime) {
     lockMemory(refusals);
     setTimerSlack(1);
+    setenv("LP_NUM_THREADS", "0", 0);  // read when the GL driver starts, with the canvas
   }
   refused = refusals.sentence();
   return refused.empty();
