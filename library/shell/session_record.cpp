@@ -77,7 +77,7 @@ Line summaryLine() {
   summary.text("Kestravon: ").integer(s.frames).text(" frames presented, ").integer(s.missed);
   summary.text(" refresh periods missed, interval mean ").milliseconds(s.mean).text(" ms, SD ").milliseconds(sd);
   summary.text(" ms; ").integer(s.early).text(" early (under half a period), ").integer(s.overTwo);
-  summary.text(" over 2 periods");
+  summary.text(" over 2 periods (2 or more missed)");
   if (s.worstFrame > 0) {
     summary.text(", worst ").milliseconds(s.worst).text(" ms at frame ");
     summary.integer(s.worstFrame);
@@ -198,7 +198,7 @@ void SessionRecord::framePresented(double intervalLimit, double intervalOffset, 
     const bool early = interval < s.periodMs / 2.0;
     s.missed += missed;
     s.early += early ? 1 : 0;
-    s.overTwo += interval > 2.0 * s.periodMs ? 1 : 0;
+    s.overTwo += missed >= 2 ? 1 : 0;  // by the same rule as missed: a stall of two frames or more
     if (interval > s.worst) {
       s.worst = interval;
       s.worstFrame = s.frames;

@@ -44,6 +44,7 @@ double nextSwapTime(PacingSchedule& schedule, double now, bool driverSyncs) {
     // the next slot, never at once.
     const double slot = early >= 0.0 ? due : due + std::ceil(-early / period) * period;
     schedule.deadline = slot + period;
+    schedule.lastSlot = slot;
     return slot;
   }
   const double onTime = period * kOnTimeFraction;
@@ -60,9 +61,18 @@ double nextSwapTime(PacingSchedule& schedule, double now, bool driverSyncs) {
 }
 
 void swapReturned(PacingSchedule& schedule, double now) {
-  if (!schedule.startsAtReturn) return;
-  schedule.startsAtReturn = false;
-  schedule.deadline = now + schedule.periodCounts;
+  const double period = schedule.periodCounts;
+  if (period <= 0.0) return;
+  if (schedule.startsAtReturn) {
+    schedule.startsAtReturn = false;
+    schedule.deadline = now + period;
+    schedule.lastSlot = now;
+    return;
+  }
+  const double late = now - schedule.lastSlot;
+  if (schedule.lastSlot == 0.0 || late <= period / 2.0) return;
+  const double wentUp = schedule.lastSlot + std::ceil(late / period) * period;
+  if (wentUp + period > schedule.deadline) schedule.deadline = wentUp + period;
 }
 
 void waitUntil(double target, double spinCounts, double (*counter)(), void (*sleep)(double counts)) {

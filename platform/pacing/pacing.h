@@ -17,6 +17,7 @@ struct PacingSchedule {
   // The schedule starts when its first swap has returned (swapReturned): a
   // first swap that takes long still gets its full period after it.
   bool startsAtReturn = false;
+  double lastSlot = 0.0;  // the slot the last paced swap was held to
 };
 
 // The refresh period in counter units for a requested rate (the mode's own
@@ -33,7 +34,9 @@ double pacingPeriod(int requestedHz, int modeHz, double countsPerSecond, bool sw
 // goes up sooner than one period after the one before it.
 double nextSwapTime(PacingSchedule& schedule, double now, bool driverSyncs);
 // The paced swap returned at counter value `now` (call after every paced
-// swap): the first one starts the schedule there.
+// swap): the first one starts the schedule there; one that returned more
+// than half a period after its slot went up, as at a retrace, at the slot
+// after, and the next swap waits a period beyond that.
 void swapReturned(PacingSchedule& schedule, double now);
 
 // Waits until `counter()` reaches `target`: sleeps (`sleep`, for about that

@@ -6,7 +6,10 @@
 # realtime on one core beside a busy process, frames are still paced, the X
 # server still draws, and Escape still ends the program. A driver that
 # accepts a swap interval of 1 but does not wait (fault_program
-# vsync-claimed): the test swaps find it out and the swaps are paced.
+# vsync-claimed): the test swaps find it out and the swaps are paced. Paced
+# swaps never come early; a driver that reports swap completion
+# (fault_program swap-timestamps) gives the onsets; the photodiode patch
+# is white on flash frames and black on the others.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tests/e2e/lib.sh
@@ -98,6 +101,26 @@ early=$(awk -F, '/^[0-9]+,/ { n += $4 } END { print n + 0 }' "$work/paced.csv")
 [ "$early" = 0 ] && grep -q '^Kestravon: .*; 0 early (under half a period)' "$work/stderr" &&
   pass "paced: no early frame ($(awk -F, '$1 == 2 { print "frame 2: " $2 " ms" }' "$work/paced.csv"))" ||
   fail "paced: $early early frames: $(head -16 "$work/paced.csv" | tail -4); $(cat "$work/stderr")"
+
+# --- the photodiode patch, in screenshots of the real program --------------------------
+# White in the bottom-right 50x50 on a frame that shows the bars (a flash),
+# black on one that does not.
+patch_is() { [ "$("$probe" "$1" count "$2" 974 718 1023 767)" = 2500 ]; }
+shot_without_bars() {
+  import -window root "$work/plain.png"
+  [ "$("$probe" "$work/plain.png" count 000000 150 304 870 304)" = 721 ]
+}
+"$program" --photodiode bottom-right 2>"$work/stderr" &
+pid=$!
+if wait_for_window "Kestravon Main Window"; then
+  screenshot_with_bars "$work/flash.png" 304 && patch_is "$work/flash.png" FFFFFF &&
+    pass "photodiode: white on a flash frame" || fail "photodiode: not white on a flash frame"
+  eventually 10 shot_without_bars && patch_is "$work/plain.png" 000000 &&
+    pass "photodiode: black on a frame without the flash" || fail "photodiode: not black without the flash"
+  xdotool key --window "$(window_id "Kestravon Main Window")" Escape
+fi
+wait_pid $pid 10
+expect_status "photodiode" 128
 
 # --- a driver that reports when swaps complete (GLX_OML_sync_control) ----------------
 run_for 1 "$fault_program" swap-timestamps --timing "$work/oml.csv"

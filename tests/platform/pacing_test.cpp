@@ -55,6 +55,18 @@ TEST(PacingTest, ALateSwapWaitsForTheNextSlotAsARetraceWould) {
   EXPECT_EQ(schedule.deadline, 11000.0);
 }
 
+// A swap that came back long after its slot (the X server busy) went up,
+// as at a retrace, at a later slot: the next frame waits a period beyond
+// that, so two frames never go up within half a period of each other.
+TEST(PacingTest, ASwapThatReturnedLateCountsAsGoneUpAtTheNextSlot) {
+  PacingSchedule schedule = dueAt(6000.0);
+  EXPECT_EQ(nextSwapTime(schedule, 5900.0, false), 6000.0);
+  platform::pacing::swapReturned(schedule, 6700.0);  // 700 after its slot
+  EXPECT_EQ(nextSwapTime(schedule, 6750.0, false), 8000.0) << "not 7000, 300 after it went up";
+  platform::pacing::swapReturned(schedule, 8300.0);  // under half a period late: nothing moves
+  EXPECT_EQ(nextSwapTime(schedule, 8400.0, false), 9000.0);
+}
+
 TEST(PacingTest, OnlyADriverThatSyncsHasAnOnTimeWindowAroundTheDeadline) {
   // 50 counts early (within a sixteenth of the period): with sync the swap
   // is on time, goes at once and the schedule follows it.

@@ -117,7 +117,7 @@ TEST_F(SessionRecordTest, StartingValuesChangesAndEveryFrameAreWritten) {
   EXPECT_EQ(timings[22], "22,66.666,3,0,383.332,1") << "(66.666 + 0.1) / 17.667 periods missed, truncated";
   EXPECT_EQ(summary,
             "Kestravon: 42 frames presented, 3 refresh periods missed, interval mean 17.480 ms, SD 8.293 ms; "
-            "1 early (under half a period), 1 over 2 periods, worst 66.666 ms at frame 22\n");
+            "1 early (under half a period), 1 over 2 periods (2 or more missed), worst 66.666 ms at frame 22\n");
 }
 
 // The timing file's onsets and flashes: each onset less the one before is
