@@ -9,14 +9,18 @@
 # the runs (the most over 2 periods in one run, the worst interval of all).
 # A stall in one run of five is still a stall.
 #
-#   bench/load_bench.sh BUILD_DIR [RUNS [SECONDS]]     (defaults: 5 runs, 12 s)
+#   bench/load_bench.sh BUILD_DIR [RUNS [SECONDS [BUSY [PRIORITIES]]]]
+#       (defaults: 5 runs, 12 s, BUSY "0 2", PRIORITIES "normal realtime";
+#        the hour: bench/load_bench.sh build 1 3600 2 realtime)
 #
 # Realtime needs the privilege to have it granted (root, or the limits.d
 # lines the program names); the table says what each run obtained.
 set -u
-build=${1:?usage: bench/load_bench.sh BUILD_DIR [RUNS [SECONDS]]}
+build=${1:?usage: bench/load_bench.sh BUILD_DIR [RUNS [SECONDS [BUSY [PRIORITIES]]]]}
 runs=${2:-5}
 seconds=${3:-12}
+loads=${4:-0 2}
+priorities=${5:-normal realtime}
 program=$build/stimulus/stimulus
 [ -x "$program" ] || { echo "missing $program (build the project first)"; exit 2; }
 work=$(mktemp -d)
@@ -52,13 +56,13 @@ echo "# $runs runs of $seconds s each${LP_NUM_THREADS:+; LP_NUM_THREADS=$LP_NUM_
 echo
 echo "| busy processes | --priority | obtained | frames late, each run (%) | over 2 periods, each run | worst interval, each run (ms) | early frames | most over 2 periods in a run | worst of all (ms) |"
 echo "|---|---|---|---|---|---|---|---|---|"
-for load in 0 2; do
+for load in $loads; do
   stop_busy
   for _ in $(seq "$load"); do
     sh -c 'while :; do :; done' &
     busy+=($!)
   done
-  for priority in normal realtime; do
+  for priority in $priorities; do
     late=() over=() worst=() early=0 obtained=
     for _ in $(seq "$runs"); do
       IFS=$'\t' read -r l o w e obtained < <(run_once "$priority")
