@@ -32,6 +32,10 @@ constexpr int kRampReadBackTolerance = 256;
 // How often a running canvas reads its table back: a round trip to the
 // display once a second, after a swap.
 constexpr double kGammaRampCheckMs = 1000.0;
+// A changed table is loaded again up to this many times, this far apart,
+// before the run ends for it.
+constexpr int kGammaRampReloadAttempts = 5;
+constexpr double kGammaRampRetryMs = 100.0;
 
 // A failure text built at run time, thrown as the library's plain string.
 const char* failureText(const std::string& text) {
@@ -121,6 +125,7 @@ void APICanvasProperties::loadGammaRamp(const std::function<std::vector<std::uin
   gammaRampLoaded = build(entries);
   gammaRampReadBack.resize(gammaRampLoaded.size());
   gammaRampChecked.update();
+  gammaRampReloadFailures = 0;
   if (!platform::setDeviceGammaRamp(hdc, gammaRampLoaded.data())) {
     throw "Failed to load the display's gamma table (the display refused it).";
   }
@@ -141,11 +146,18 @@ bool APICanvasProperties::keepGammaRamp(bool& reloaded) {
   reloaded = false;
   if (gammaRampLoaded.empty()) return true;
   Clock now;
-  if ((now - gammaRampChecked).milliseconds() < kGammaRampCheckMs) return true;
+  // After a failed attempt the next comes sooner: a display busy with the
+  // other program's change (Wine's, say) may refuse one attempt.
+  const double wait = gammaRampReloadFailures > 0 ? kGammaRampRetryMs : kGammaRampCheckMs;
+  if ((now - gammaRampChecked).milliseconds() < wait) return true;
   gammaRampChecked = now;
-  if (gammaRampHolds()) return true;
-  reloaded = true;
-  return platform::setDeviceGammaRamp(hdc, gammaRampLoaded.data()) && gammaRampHolds();
+  if (gammaRampReloadFailures == 0 && gammaRampHolds()) return true;
+  if (platform::setDeviceGammaRamp(hdc, gammaRampLoaded.data()) && gammaRampHolds()) {
+    gammaRampReloadFailures = 0;
+    reloaded = true;
+    return true;
+  }
+  return ++gammaRampReloadFailures < kGammaRampReloadAttempts;
 }
 
 void APICanvasProperties::giveGammaRampBack() {

@@ -44,8 +44,8 @@ class APICanvasProperties {
   platform::GLContext hglrc = nullptr;
   bool opened = false;
   // Once a second, after a swap: whether the loaded table still holds. One
-  // that another program changed is loaded again (true); false when that
-  // fails too.
+  // that another program changed is loaded again (`reloaded`), with up to
+  // five attempts 100 ms apart; false when none of them holds.
   bool keepGammaRamp(bool& reloaded);
 
   // The table loaded into the display (red, green, blue), owed back from
@@ -53,6 +53,7 @@ class APICanvasProperties {
   std::vector<std::uint16_t> gammaRampLoaded;
   std::vector<std::uint16_t> gammaRampReadBack;  // sized with it: a check allocates nothing
   Clock gammaRampChecked;
+  int gammaRampReloadFailures = 0;  // attempts in a row that did not load it again
 };
 
 class Canvas {

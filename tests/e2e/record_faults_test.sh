@@ -66,7 +66,7 @@ said_failure() { grep -qxF "$failure" "$work/err"; }
 # until it has reported the failed write; sets pid.
 limited_run() {
   rm -f "$work/record.csv" "$work/timing.csv" "$work/err"  # the last run's report must not count
-  bash -c 'ulimit -f 1; exec "$0" --record "$1" --timing "$2"' "$program" "$work/record.csv" "$work/timing.csv" \
+  bash -c 'ulimit -f 2; exec "$0" --record "$1" --timing "$2"' "$program" "$work/record.csv" "$work/timing.csv" \
     2> >(cat >"$work/err") &
   pid=$!
   eventually 10 said_failure && pass "$1: failure reported at once" || fail "$1: no report: $(cat "$work/err")"

@@ -16,13 +16,17 @@ wine_setup() {
 # wine_prepare: boots the prefix on $DISPLAY for unattended runs: windows
 # not managed by a window manager (otherwise Wine waits 2 s on each
 # destroyed window and message box), and a crash ends the process instead
-# of waiting in a dialog. Wine restores, later, the display mode it finds now.
+# of waiting in a dialog, with no debugger attached. Wine restores, later, the display mode it finds now.
 wine_prepare() {
   local started
   started=$(date +%s)
   "$wine" wineboot -i >/dev/null 2>&1
   "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
   "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  # No debugger attaches to a crash: the process ends with the exception's
+  # code at once (winedbg's automatic mode now and then ended it with 0).
+  "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /t REG_SZ /d "" /f \
+    >/dev/null 2>&1
   "$wineserver" -w
   echo "prefix ready in $(($(date +%s) - started)) s"
 }
