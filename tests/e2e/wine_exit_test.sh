@@ -87,7 +87,10 @@ canvas=$(window_id "Kestravon Main Window")
 # No window manager and no one setting the focus, as on a lab computer:
 # with the focus at PointerRoot the keys go to the canvas under the pointer.
 [ -n "$canvas" ] && xdotool mousemove 512 384
-# Another program resets the ramp mid-run: loaded again within a second.
+# Another program resets the ramp mid-run (once the stimulus runs: its rows
+# reach the file after a second): loaded again within a second.
+has_rows() { grep -q '^[0-9]' "$work/timing.csv" 2>/dev/null; }
+eventually 15 has_rows || fail "ramp reset: no frames"
 xgamma -gamma 1.0 2>/dev/null
 [ "$("$gamma" vidmode)" = "$own" ] && pass "ramp reset by another program" || fail "xgamma did not reset the ramp"
 expect_square_root "ramp reset: loaded again"

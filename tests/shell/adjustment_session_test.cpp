@@ -32,6 +32,7 @@
 #include "offscreen/offscreen.h"
 #include "platform/headless/headless.h"
 #include "stimulus/stimulus.h"
+#include "tests/support/file_faults.h"
 
 namespace Kestravon {
 namespace {
@@ -43,12 +44,8 @@ constexpr int kTrialFrames = 18;  // first frame to the next trial's first, as s
 class AdjustmentSessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // A death test's child runs the test again from the start (threadsafe
-    // style): it takes its parent's folder, so that the parent sees its files.
     const bool child = !GTEST_FLAG_GET(internal_run_death_test).empty();
-    folder_ = "/tmp/kestravon-adjustment-" + std::to_string(child ? getppid() : getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    ASSERT_TRUE(mkdir(folder_.c_str(), 0700) == 0 || errno == EEXIST) << folder_;
+    folder_ = testing::deathTestFolder("kestravon-adjustment");
     results_ = folder_ + "/results.csv";
     if (!child) std::remove(results_.c_str());
   }
@@ -225,34 +222,26 @@ TEST_F(AdjustmentSessionTest, ASettingThatCannotBeWrittenEndsTheSessionWithStatu
   ASSERT_TRUE(mkdir(deep.c_str(), 0700) == 0 || errno == EEXIST);
   results_ = deep + "/" + std::string(240, 'r') + ".csv";
   const auto limitAfterTrial1 = [this] {
-    // The limit holds for every file, standard error's too: what the run
-    // says goes through a pipe and is passed on once the limit is lifted.
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) std::exit(99);
-    const int savedError = dup(STDERR_FILENO);
-    dup2(pipeEnds[1], STDERR_FILENO);
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    const rlim_t unlimited = limit.rlim_cur;
-    const int status = offscreen::run(
-        400,
-        [&](int frame) {
-          observer(frame);
-          if (frame == 3 + kTrialFrames) {  // trial 1's row is written: the file may grow no further
-            struct stat file = {};
-            stat(results_.c_str(), &file);
-            limit.rlim_cur = static_cast<rlim_t>(file.st_size);
-            setrlimit(RLIMIT_FSIZE, &limit);
-          }
-        },
-        "--trials 3 --results " + results_ + " --seed 1 --gap 100");
-    limit.rlim_cur = unlimited;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    dup2(savedError, STDERR_FILENO);
-    close(pipeEnds[1]);
-    char said[16384];
-    const ssize_t size = read(pipeEnds[0], said, sizeof said);
-    std::fprintf(stderr, "%.*s", static_cast<int>(size > 0 ? size : 0), said);
+    int status = 0;
+    testing::withStandardErrorThroughPipe([&] {
+      rlimit limit{};
+      getrlimit(RLIMIT_FSIZE, &limit);
+      const rlim_t unlimited = limit.rlim_cur;
+      status = offscreen::run(
+          400,
+          [&](int frame) {
+            observer(frame);
+            if (frame == 3 + kTrialFrames) {  // trial 1's row is written: the file may grow no further
+              struct stat file = {};
+              stat(results_.c_str(), &file);
+              limit.rlim_cur = static_cast<rlim_t>(file.st_size);
+              setrlimit(RLIMIT_FSIZE, &limit);
+            }
+          },
+          "--trials 3 --results " + results_ + " --seed 1 --gap 100");
+      limit.rlim_cur = unlimited;
+      setrlimit(RLIMIT_FSIZE, &limit);
+    });
     std::exit(finalStatus(status));  // as the entry function ends; the session's end is said at exit
   };
   EXPECT_EXIT(limitAfterTrial1(), ::testing::ExitedWithCode(3),

@@ -21,6 +21,7 @@
 #include "library/shell/startup.h"
 #include "platform/headless/headless.h"
 #include "stimulus/stimulus.h"
+#include "tests/support/file_faults.h"
 #include "tools/stimulus_driver.h"
 
 namespace Kestravon {
@@ -31,12 +32,8 @@ namespace hl = platform::headless;
 class SessionRecordTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    // A death test's child runs the test again from the start (threadsafe
-    // style): it takes its parent's folder, so that the parent sees its files.
     const bool child = !GTEST_FLAG_GET(internal_run_death_test).empty();
-    folder_ = "/tmp/kestravon-session-" + std::to_string(child ? getppid() : getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    ASSERT_TRUE(mkdir(folder_.c_str(), 0700) == 0 || errno == EEXIST) << folder_;
+    folder_ = testing::deathTestFolder("kestravon-session");
     record_ = folder_ + "/record.csv";
     timing_ = folder_ + "/timing.csv";
     if (!child) {  // a folder left by an earlier process with this number
@@ -270,26 +267,18 @@ TEST_F(SessionRecordTest, AFailedWriteIsReportedAtOnceTheStimulusRunsOnAndTheSta
 TEST_F(SessionRecordTest, AFullDiskAtStartIsRefusedBeforeTheDisplayAndLeavesNoFile) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const auto startFull = [this] {
-    // The limit holds for every file, standard error's too: what the run
-    // says goes through a pipe and is passed on once the limit is lifted.
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) std::exit(99);
-    const int savedError = dup(STDERR_FILENO);
-    dup2(pipeEnds[1], STDERR_FILENO);
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    const rlim_t unlimited = limit.rlim_cur;
-    limit.rlim_cur = 20;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    const int status = driver::runStimulus(5, nullptr, ("--record " + record_ + " --timing " + timing_).c_str());
-    limit.rlim_cur = unlimited;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    std::fflush(stderr);
-    dup2(savedError, STDERR_FILENO);
-    close(pipeEnds[1]);
-    char said[4096];
-    const ssize_t size = read(pipeEnds[0], said, sizeof said);
-    std::fprintf(stderr, "%.*s", static_cast<int>(size > 0 ? size : 0), said);
+    // The limit holds for every file, standard error's too.
+    int status = 0;
+    testing::withStandardErrorThroughPipe([&] {
+      rlimit limit{};
+      getrlimit(RLIMIT_FSIZE, &limit);
+      const rlim_t unlimited = limit.rlim_cur;
+      limit.rlim_cur = 20;
+      setrlimit(RLIMIT_FSIZE, &limit);
+      status = driver::runStimulus(5, nullptr, ("--record " + record_ + " --timing " + timing_).c_str());
+      limit.rlim_cur = unlimited;
+      setrlimit(RLIMIT_FSIZE, &limit);
+    });
     std::fprintf(stderr, "status %d, display %s\n", status, displayTouched() ? "touched" : "untouched");
     std::exit(status);
   };
