@@ -224,7 +224,7 @@ bool readGammaTable(const std::string& path, DisplayResponse& response, std::str
   }
   contents.resize(static_cast<std::size_t>(in.gcount()));
   if (contents.size() > kMaxGammaTableBytes) {
-    error = what + " is larger than " + std::to_string(kMaxGammaTableBytes / (1024 * 1024)) +
+    error = what + " is larger than " + std::to_string(kMaxGammaTableBytes / (std::size_t{1024} * 1024)) +
             " MB; a table of at most 4096 rows is far smaller";
     return false;
   }

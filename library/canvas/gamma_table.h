@@ -22,7 +22,7 @@ struct ChannelCurves {
 constexpr std::size_t kMinCurveEntries = 2;
 constexpr std::size_t kMaxCurveEntries = 4096;
 // More than any table of 4096 rows with comments needs: a file above it is refused unread.
-constexpr std::size_t kMaxGammaTableBytes = 4 * 1024 * 1024;
+constexpr std::size_t kMaxGammaTableBytes = std::size_t{4} * 1024 * 1024;
 constexpr double kMinGammaExponent = 0.5;
 constexpr double kMaxGammaExponent = 5.0;
 

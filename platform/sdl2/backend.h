@@ -169,10 +169,9 @@ int xScreenOf(int index);
 // Puts the display's own look-up table back if one was set; from the exit
 // handler and the signal handlers too, before SDL's windows go.
 void restoreGammaRamp();
-#ifdef KESTRAVON_HAVE_X11
-// The same over another connection (the program's own is gone).
-void restoreGammaRampOn(struct _XDisplay* display);
-#endif
+// The same over another connection (the program's own is gone): an X
+// Display*, kept opaque here so that no X type leaks into the backend's header.
+void restoreGammaRampOn(void* display);
 
 // ---- keyboard_focus.cpp
 // Notes the desktop's keyboard focus, once, before the first canvas shows.
@@ -181,11 +180,8 @@ void noteDesktopFocus();
 void takeKeyboardFocus(SDL_Window* window);
 // The focus back as it was found, through SDL's connection (before SDL_Quit).
 void giveKeyboardFocusBack();
-#ifdef KESTRAVON_HAVE_X11
-// The same over another connection (the program's own is gone). The X
-// types stay in the files that use them: Display is declared where needed.
-void giveKeyboardFocusBackOn(struct _XDisplay* display);
-#endif
+// The same over another connection (the program's own is gone; an X Display*).
+void giveKeyboardFocusBackOn(void* display);
 
 // ---- windows.cpp
 bool isLive(const WindowObject* window);

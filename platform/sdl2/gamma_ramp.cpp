@@ -142,20 +142,18 @@ void restoreGammaRamp() {
 #endif
 }
 
-#ifdef KESTRAVON_HAVE_X11
-void restoreGammaRampOn(Display* display) {
+void restoreGammaRampOn(void* display) {
   if (owed == 0) {
     return;
   }
   owed = 0;
 #ifdef KESTRAVON_HAVE_XRANDR
   // A CRTC is the server's, not the connection's: the same number names it here.
-  writeRamp(display, saved.crtc, saved.size, saved.ramp.data());
+  writeRamp(static_cast<Display*>(display), saved.crtc, saved.size, saved.ramp.data());
 #else
   (void)display;
 #endif
 }
-#endif
 
 }  // namespace sdl2
 

@@ -92,9 +92,13 @@ void giveKeyboardFocusBack() {
 #endif
 }
 
+void giveKeyboardFocusBackOn(void* display) {
 #ifdef KESTRAVON_HAVE_X11
-void giveKeyboardFocusBackOn(Display* display) { setDesktopFocus(display); }
+  setDesktopFocus(static_cast<Display*>(display));
+#else
+  (void)display;
 #endif
+}
 
 }  // namespace sdl2
 }  // namespace platform

@@ -156,7 +156,7 @@ TEST(GammaTableTest, OnlyARegularFileOfATablesSizeIsReadAndItsTextAsASpreadsheet
   const std::string large = folder + "/large.csv";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   std::ofstream(large) << "0,0,0\n";
-  ASSERT_EQ(truncate(large.c_str(), 100 * 1024 * 1024), 0);  // sparse: nothing is written
+  ASSERT_EQ(truncate(large.c_str(), off_t{100} * 1024 * 1024), 0);  // sparse: nothing is written
   const struct {
     std::string path;
     std::string says;

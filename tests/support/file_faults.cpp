@@ -13,8 +13,8 @@ namespace testing {
 
 std::string deathTestFolder(const std::string& prefix) {
   const bool child = !GTEST_FLAG_GET(internal_run_death_test).empty();
-  const std::string folder = "/tmp/" + prefix + "-" + std::to_string(child ? getppid() : getpid()) + "-" +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  std::string folder = "/tmp/" + prefix + "-" + std::to_string(child ? getppid() : getpid()) + "-" +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name();
   if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) ADD_FAILURE() << "cannot make " << folder;
   return folder;
 }
