@@ -89,13 +89,6 @@ class AdjustmentSessionTest : public ::testing::Test {
     if (!row.empty() && row.back() == ',') out.emplace_back();
     return out;
   }
-  static bool exists(const std::string& path) { return std::ifstream(path).good(); }
-  static bool displayTouched() {
-    for (const std::string& call : hl::state().log) {
-      if (call.rfind("changeDisplayMode", 0) == 0) return true;
-    }
-    return false;
-  }
 
   std::string folder_, results_;
 };
@@ -272,8 +265,8 @@ TEST_F(AdjustmentSessionTest, RefusedSessionsEndWithStatus2BeforeTheDisplayAndLe
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(status, 2) << r.options;
     EXPECT_NE(said.find(r.says), std::string::npos) << said;
-    EXPECT_FALSE(displayTouched()) << r.options;
-    EXPECT_FALSE(exists(results_)) << r.options << ": the same command line, corrected, must work";
+    EXPECT_FALSE(testing::displayTouched()) << r.options;
+    EXPECT_FALSE(testing::fileExists(results_)) << r.options << ": the same command line, corrected, must work";
   }
   // An existing file is never overwritten.
   std::ofstream(results_) << "a lab's data\n";
@@ -290,7 +283,7 @@ TEST_F(AdjustmentSessionTest, RefusedSessionsEndWithStatus2BeforeTheDisplayAndLe
   AdjustmentSession::finish();  // as at exit
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("the results file this run created is removed"),
             std::string::npos);
-  EXPECT_FALSE(exists(results_));
+  EXPECT_FALSE(testing::fileExists(results_));
 }
 
 // A lab's own routine asks for a session itself and gets the same file.

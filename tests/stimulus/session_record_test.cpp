@@ -57,13 +57,6 @@ class SessionRecordTest : public ::testing::Test {
     }
     return lines;
   }
-  static bool exists(const std::string& path) { return std::ifstream(path).good(); }
-  static bool displayTouched() {
-    for (const std::string& call : hl::state().log) {
-      if (call.rfind("changeDisplayMode", 0) == 0) return true;
-    }
-    return false;
-  }
 
   std::string folder_, record_, timing_;
 };
@@ -193,8 +186,8 @@ TEST_F(SessionRecordTest, AnExistingFileIsNeverOverwrittenAndNothingIsTouched) {
   std::string line;
   std::getline(kept, line);
   EXPECT_EQ(line, "yesterday's session");
-  EXPECT_FALSE(exists(record_)) << "the record file this run had created is removed again";
-  EXPECT_FALSE(displayTouched());
+  EXPECT_FALSE(testing::fileExists(record_)) << "the record file this run had created is removed again";
+  EXPECT_FALSE(testing::displayTouched());
   EXPECT_TRUE(hl::state().log.empty()) << "not even a window class";
 }
 
@@ -210,14 +203,14 @@ TEST_F(SessionRecordTest, ARefusedStartingValueEndsWithStatus2BeforeTheModeChang
   EXPECT_EXIT(exitWith(driver::runStimulus(5, nullptr, (files + "--set \"Bar width=6\"").c_str())),
               ::testing::ExitedWithCode(2),
               "no variable is labelled \"Bar width\"; the labels are \"Path-length Ratio\", \"Bar Width\", \"SOA\"");
-  EXPECT_FALSE(exists(timing_)) << "the refused run leaves no file behind";
+  EXPECT_FALSE(testing::fileExists(timing_)) << "the refused run leaves no file behind";
   // In this process: the refusal comes back as the run's status, before
   // the first platform call of opening, and the process goes on.
   EXPECT_EQ(driver::runStimulus(5, nullptr, (files + "--set \"SOA=0\"").c_str()), 2);
-  EXPECT_FALSE(displayTouched());
-  EXPECT_FALSE(exists(timing_)) << "the refused run leaves no file behind";
+  EXPECT_FALSE(testing::displayTouched());
+  EXPECT_FALSE(testing::fileExists(timing_)) << "the refused run leaves no file behind";
   EXPECT_EQ(driver::runStimulus(5, nullptr, ("--timing " + timing_).c_str()), 0) << "the next run is not refused";
-  EXPECT_TRUE(exists(timing_));
+  EXPECT_TRUE(testing::fileExists(timing_));
 }
 
 // Runs 600 frames with the writes failing as on a full disk (a file-size
@@ -279,14 +272,14 @@ TEST_F(SessionRecordTest, AFullDiskAtStartIsRefusedBeforeTheDisplayAndLeavesNoFi
       limit.rlim_cur = unlimited;
       setrlimit(RLIMIT_FSIZE, &limit);
     });
-    std::fprintf(stderr, "status %d, display %s\n", status, displayTouched() ? "touched" : "untouched");
+    std::fprintf(stderr, "status %d, display %s\n", status, testing::displayTouched() ? "touched" : "untouched");
     std::exit(status);
   };
   EXPECT_EXIT(startFull(), ::testing::ExitedWithCode(2),
               "cannot write the record file \".*record.csv\": File too large\n"
               "status 2, display untouched");
-  EXPECT_FALSE(exists(record_));
-  EXPECT_FALSE(exists(timing_));
+  EXPECT_FALSE(testing::fileExists(record_));
+  EXPECT_FALSE(testing::fileExists(timing_));
 }
 
 // Failures that end a run before its first frame (here the display refuses
@@ -298,11 +291,11 @@ TEST_F(SessionRecordTest, ARunThatFailsBeforeItsFirstFrameLeavesNoFile) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(startUp(nullptr, nullptr, ("--record " + record_ + " --timing " + timing_).c_str(), 1, stimulus_main),
             kFailureExitStatus);
-  EXPECT_TRUE(exists(record_)) << "created before the display was touched";
+  EXPECT_TRUE(testing::fileExists(record_)) << "created before the display was touched";
   SessionRecord::finish();  // as at exit
   const std::string error = ::testing::internal::GetCapturedStderr();
-  EXPECT_FALSE(exists(record_));
-  EXPECT_FALSE(exists(timing_));
+  EXPECT_FALSE(testing::fileExists(record_));
+  EXPECT_FALSE(testing::fileExists(timing_));
   EXPECT_NE(error.find("no frame was presented; the files this run created are removed"), std::string::npos) << error;
   EXPECT_EQ(error.find("frames presented"), std::string::npos) << error;
 }
@@ -335,7 +328,7 @@ TEST_F(SessionRecordTest, TwoNamesForOneFileAreNamedAsSuch) {
   std::string error;
   EXPECT_FALSE(SessionRecord::open(options, error));
   EXPECT_EQ(error, "--record and --timing name the same file (\"same.csv\" and \"./same.csv\")");
-  EXPECT_FALSE(exists(folder_ + "/same.csv"));
+  EXPECT_FALSE(testing::fileExists(folder_ + "/same.csv"));
 }
 
 }  // namespace

@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+
+#include "platform/headless/headless.h"
 
 namespace Kestravon {
 namespace testing {
@@ -33,6 +36,15 @@ void withStandardErrorThroughPipe(const std::function<void()>& body) {
   std::fprintf(stderr, "%.*s", static_cast<int>(size > 0 ? size : 0), said);
   close(pipeEnds[0]);
   close(savedError);
+}
+
+bool fileExists(const std::string& path) { return std::ifstream(path).good(); }
+
+bool displayTouched() {
+  for (const std::string& call : platform::headless::state().log) {
+    if (call.rfind("changeDisplayMode", 0) == 0) return true;
+  }
+  return false;
 }
 
 }  // namespace testing

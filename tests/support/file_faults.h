@@ -19,5 +19,10 @@ std::string deathTestFolder(const std::string& prefix);
 // error among them.
 void withStandardErrorThroughPipe(const std::function<void()>& body);
 
+bool fileExists(const std::string& path);
+// Whether the headless backend was asked to change the display mode: a
+// refusal must come before it.
+bool displayTouched();
+
 }  // namespace testing
 }  // namespace Kestravon
