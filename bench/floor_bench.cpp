@@ -22,6 +22,7 @@
 #include "bench/bench_support.h"
 #include "library/base/application.h"
 #include "library/canvas/canvas.h"
+#include "library/canvas/canvas_platform.h"
 #include "library/canvas/display_lists.h"
 #include "platform/platform.h"
 #include "stimulus/stimulus.h"

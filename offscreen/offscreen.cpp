@@ -5,6 +5,7 @@
 #include <limits>
 #include <vector>
 
+#include "library/shell/library_state.h"
 #include "library/shell/startup.h"
 
 namespace Kestravon {
@@ -15,7 +16,6 @@ namespace hl = platform::headless;
 namespace {
 
 constexpr std::int64_t kTicksPerSecond = 10000000;  // the headless counter's default rate
-double framePeriodMs = 1000.0 / 60.0;
 
 int virtualKeyOf(KeyCode key) {
   if (key < 0 || key >= Keyboard::kTableSize) return 0;
@@ -27,7 +27,8 @@ int virtualKeyOf(KeyCode key) {
 
 int run(int frames, const std::function<void(int frame)>& onFrame, const std::string& commandLine, void (*routine)()) {
   hl::reset();
-  hl::setTicksPerSwap(std::llround(framePeriodMs * kTicksPerSecond / 1000.0));
+  // Taken now: start-up sets it back to 60 Hz for the run after this one.
+  hl::setTicksPerSwap(std::llround(libraryState.offscreen.framePeriodMs * kTicksPerSecond / 1000.0));
   hl::setSwapHook([frames, &onFrame](int swap) {
     if (onFrame) onFrame(swap);
     if (swap == frames) hl::setKeyDown(platform::kVkEscape, true);
@@ -68,7 +69,7 @@ double variable(const std::string& label) {
   return value;
 }
 
-void setFramePeriod(double milliseconds) { framePeriodMs = milliseconds; }
+void setFramePeriod(double milliseconds) { libraryState.offscreen.framePeriodMs = milliseconds; }
 
 }  // namespace offscreen
 }  // namespace Kestravon

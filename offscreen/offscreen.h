@@ -53,8 +53,8 @@ bool savePng(const Image& image, const std::string& path);
 double variable(const std::string& label);
 
 // How much the performance counter moves at every swap, so that the Clock
-// sees frames pass at this period (16.667 ms, 60 Hz, unless set); set
-// before run().
+// sees frames pass at this period: for the next run() only (set before
+// it); every run after that is at 16.667 ms, 60 Hz, unless set again.
 void setFramePeriod(double milliseconds);
 
 }  // namespace offscreen

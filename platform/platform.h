@@ -1,96 +1,21 @@
-// The window-system operations the library needs, one per Win32 call they
-// stand for. Every backend (win32, sdl2, headless) implements all of them.
-// No OS, SDL or EGL type appears here: handles are opaque pointers, message
-// identifiers, key codes and result codes carry their Win32 values so that
-// the library behaves the same on every backend.
+// The operations the library needs of the system beneath it, one per Win32
+// call they stand for (window system, display, GL context, counter) or C
+// runtime call (the run's files, standard streams). Every backend (win32,
+// sdl2, headless) implements all of them; the library makes no system call
+// of its own. No OS, SDL or EGL type appears here: handles are opaque
+// pointers, message identifiers, key codes and result codes carry their
+// Win32 values (platform/types.h) so that the library behaves the same on
+// every backend. The library's own: not installed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "platform/types.h"
+
 namespace Kestravon {
 namespace platform {
-
-struct InstanceObject;
-struct WindowObject;
-struct DeviceContextObject;
-struct GLContextObject;
-using Instance = InstanceObject*;
-using Window = WindowObject*;
-using DeviceContext = DeviceContextObject*;
-using GLContext = GLContextObject*;
-
-// Window message identifiers (Win32 values).
-enum : std::uint32_t {
-  kMsgDestroy = 0x0002,
-  kMsgPaint = 0x000F,
-  kMsgClose = 0x0010,
-  kMsgQuit = 0x0012,
-  kMsgKeyDown = 0x0100,
-  kMsgKeyUp = 0x0101,
-  kMsgChar = 0x0102,
-  kMsgSysKeyDown = 0x0104,
-  kMsgSysKeyUp = 0x0105,
-  kMsgMouseMove = 0x0200,
-  kMsgLButtonDown = 0x0201,
-  kMsgLButtonUp = 0x0202,
-  kMsgRButtonDown = 0x0204,
-  kMsgRButtonUp = 0x0205,
-  kMsgMButtonDown = 0x0207,
-  kMsgMButtonUp = 0x0208,
-  kMsgXButtonDown = 0x020B,
-  kMsgXButtonUp = 0x020C,
-};
-
-// Virtual-key codes (Win32 values): every key the library's key map names,
-// the mouse buttons and the modifiers the backends track. Digits and
-// letters are their ASCII codes ('0' to '9', 'A' to 'Z').
-enum : int {
-  kVkLButton = 0x01,
-  kVkRButton = 0x02,
-  kVkMButton = 0x04,
-  kVkXButton1 = 0x05,
-  kVkXButton2 = 0x06,
-  kVkReturn = 0x0D,
-  kVkShift = 0x10,
-  kVkControl = 0x11,
-  kVkMenu = 0x12,  // Alt
-  kVkEscape = 0x1B,
-  kVkSpace = 0x20,
-  kVkLeft = 0x25,
-  kVkUp = 0x26,
-  kVkRight = 0x27,
-  kVkDown = 0x28,
-  kVkNumpad0 = 0x60,  // to kVkNumpad0 + 9
-  kVkMultiply = 0x6A,
-  kVkAdd = 0x6B,
-  kVkSubtract = 0x6D,
-  kVkDivide = 0x6F,
-  kVkF10 = 0x79,
-  kVkOem1 = 0xBA,  // ;: on a US keyboard
-  kVkOemComma = 0xBC,
-  kVkOemMinus = 0xBD,
-  kVkOemPeriod = 0xBE,
-  kVkOem2 = 0xBF,  // /?
-  kVkOem3 = 0xC0,  // `~
-  kVkOem4 = 0xDB,  // [{
-  kVkOem5 = 0xDC,  // \|
-  kVkOem6 = 0xDD,  // ]}
-  kVkOem7 = 0xDE,  // '"
-  kVkLShift = 0xA0,
-  kVkRShift = 0xA1,
-  kVkLControl = 0xA2,
-  kVkRControl = 0xA3,
-  kVkLMenu = 0xA4,
-  kVkRMenu = 0xA5,
-};
-
-struct Message {
-  Window window = nullptr;
-  std::uint32_t id = 0;
-  std::uintptr_t wParam = 0;  // the virtual-key code of key messages
-  std::intptr_t lParam = 0;
-};
 
 using WindowProcedure = std::intptr_t (*)(Window window, std::uint32_t message, std::uintptr_t wParam,
                                           std::intptr_t lParam);
@@ -120,17 +45,7 @@ void setNormalPriority();
 // now and as it is mapped, and the smallest timer slack. True when all of
 // it was granted; otherwise false, `refused` saying what the system refused
 // and how to allow it, and the process keeps what it got.
-enum class Priority { Normal, High, Realtime };
 bool setPriority(Priority priority, std::string& refused);
-// "normal", "high", "realtime".
-inline const char* priorityName(Priority priority) {
-  switch (priority) {
-    case Priority::High: return "high";
-    case Priority::Realtime: return "realtime";
-    case Priority::Normal: break;
-  }
-  return "normal";
-}
 // What the process runs at now, as the system reports it, in words.
 std::string describeScheduling();
 
@@ -138,24 +53,6 @@ std::string describeScheduling();
 int messageBox(const char* text, const char* caption);
 
 // ---- display mode and windows ---------------------------------------------
-
-// ChangeDisplaySettingsA result codes.
-enum : long {
-  kDispChangeSuccessful = 0,
-  kDispChangeRestart = 1,
-  kDispChangeFailed = -1,
-  kDispChangeBadMode = -2,
-  kDispChangeNotUpdated = -3,
-  kDispChangeBadFlags = -4,
-  kDispChangeBadParam = -5,
-};
-
-struct DisplayMode {
-  int width = 0;
-  int height = 0;
-  int bitsPerPixel = 0;
-  int frequency = 0;  // Hz
-};
 
 // ChangeDisplaySettingsA(mode, CDS_FULLSCREEN).
 long changeDisplayMode(const DisplayMode& mode);
@@ -176,16 +73,6 @@ void showWindow(Window window, int showCommand);
 void destroyWindow(Window window);
 
 // ---- the subject's display and its look-up table ---------------------------
-
-struct DisplayDevice {
-  char name[64] = {};  // the device (Win32) or output (X11) name
-  int width = 0;       // its current mode
-  int height = 0;
-  // What tells it from a display of the same name and size: where it lies
-  // on the desktop ("at 1280,0") and, on X, on which X screen ("X screen 1
-  // at 0,0"); empty when the backend cannot say.
-  char where[64] = {};
-};
 
 // EnumDisplayDevicesA(NULL, index) of an attached display, with its
 // current size (EnumDisplaySettingsA): false when there is no such display.
@@ -291,6 +178,65 @@ bool swapCompletedAt(DeviceContext dc, double& milliseconds);
 // QueryPerformanceFrequency: false (and 0) when there is no counter.
 bool queryPerformanceFrequency(std::int64_t& frequency);
 void queryPerformanceCounter(std::int64_t& count);
+
+// ---- the run's files, the standard streams, the process (no Win32 call of its own) ----
+//
+// The C runtime's calls on every system (open, write, ...). Errors are
+// errno values (<cerrno>), as the runtime gives them everywhere.
+
+// A file the library writes (the record, the timing file, an adjustment
+// session's results): the runtime's descriptor; -1 is none.
+using File = int;
+
+// open(path, O_WRONLY | O_CREAT | O_EXCL): a new file, never an existing
+// one; -1, with `error` set, when it cannot be made.
+File createNewFile(const char* path, int& error);
+// write: the bytes written (fewer than `size` when the disk fills up), or
+// -1 with `error` set; an interrupted write is tried again.
+// Async-signal-safe.
+long writeFile(File file, const char* data, std::size_t size, int& error);
+// ftruncate: the file cut back to its first `size` bytes.
+void truncateFile(File file, long long size);
+void closeFile(File file);
+// unlink. Async-signal-safe.
+void removeFile(const char* path);
+// Both paths name one existing file.
+bool sameFile(const char* a, const char* b);
+// The path's last name is a device's, not a file's (Windows: CON, NUL,
+// COM1, ... in every folder and with any extension; nothing elsewhere).
+bool namesDevice(const char* path);
+// A write past the process's file-size limit fails (EFBIG) instead of
+// raising the signal that would end the process (SIGXFSZ); a handler the
+// program set is left alone.
+void writeFailuresInsteadOfSignal();
+
+// write(2, ...): no stdio buffer in between. Async-signal-safe.
+void writeToStandardError(const char* text, std::size_t size);
+// Standard input, output or error closed when the process started reads
+// from and writes to the null device instead: otherwise the next file the
+// process opens would become one of them.
+void keepStandardStreamsOpen();
+// Whether standard error reaches anyone: false for a Windows program
+// started from the desktop, which has no console.
+bool hasStandardError();
+// The program's path as it was started (argv[0]); empty when unknown.
+std::string programPath();
+
+// ---- the process entry -------------------------------------------------------
+
+// What the process was started with: WinMain's arguments, or main's.
+struct ProgramStart {
+  Instance instance = nullptr;
+  Instance previousInstance = nullptr;
+  const char* commandLine = nullptr;  // Windows: one string; null where the arguments come apart
+  int argumentCount = 0;              // main's argc and argv otherwise
+  char** arguments = nullptr;
+  int showCommand = 1;  // SW_SHOWNORMAL: what a program started from a desktop receives
+};
+// The backend's entry function (main, or WinMain on Windows) calls it and
+// returns its status. Defined above the platform, by the library's entry
+// archive (library/shell/entry.cpp), which a program links.
+int programEntry(const ProgramStart& start);
 
 // ---- an abrupt end (no Win32 call of its own) -------------------------------
 

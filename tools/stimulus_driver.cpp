@@ -9,13 +9,12 @@ namespace driver {
 namespace {
 
 constexpr int kOpeningFrames = 2;
-constexpr double kDefaultFramePeriodMs = 1000.0 / 60.0;
 
 }  // namespace
 
 int runStimulus(int frames, const std::function<void(int frame)>& onFrame, const char* commandLine) {
   // The routine's frames, after the canvas's blank opening ones; the
-  // counter stands still unless the caller moves it.
+  // counter stands still unless the caller moves it (for this run only).
   offscreen::setFramePeriod(0.0);
   const int status = offscreen::run(
       frames + kOpeningFrames,
@@ -23,7 +22,6 @@ int runStimulus(int frames, const std::function<void(int frame)>& onFrame, const
         if (swap >= kOpeningFrames && onFrame) onFrame(swap - kOpeningFrames);
       },
       commandLine, stimulus_main);
-  offscreen::setFramePeriod(kDefaultFramePeriodMs);
   return status;
 }
 

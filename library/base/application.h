@@ -2,8 +2,8 @@
 // start-up created.
 #pragma once
 
-#include "../../platform/platform.h"
-#include "command_line.h"
+#include "library/base/command_line.h"
+#include "platform/platform.h"
 
 namespace Kestravon {
 

@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
-#include "application.h"
-#include "keyboard.h"
-#include "priority.h"
+#include "library/base/application.h"
+#include "library/base/keyboard.h"
+#include "library/base/priority.h"
 
 namespace Kestravon {
 

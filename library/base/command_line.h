@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "../../platform/platform.h"
-#include "adjustment_options.h"
+#include "library/base/adjustment_options.h"
+#include "platform/platform.h"
 
 namespace Kestravon {
 

@@ -15,7 +15,7 @@
 
 #include <string>
 
-#include "../../platform/platform.h"
+#include "../../platform/types.h"
 
 namespace Kestravon {
 

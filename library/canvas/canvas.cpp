@@ -5,6 +5,8 @@
 
 #include "library/base/application.h"
 #include "library/base/missed_periods.h"
+#include "library/canvas/canvas_platform.h"
+#include "library/canvas/canvas_state.h"
 #include "library/canvas/display_lists.h"
 #include "library/canvas/gl.h"
 #include "library/canvas/overlay.h"
@@ -37,11 +39,11 @@ constexpr double kGammaRampCheckMs = 1000.0;
 constexpr int kGammaRampReloadAttempts = 5;
 constexpr double kGammaRampRetryMs = 100.0;
 
-// A failure text built at run time, thrown as the library's plain string.
+// A failure text built at run time, thrown as the library's plain string:
+// kept in the canvas's state until the next one (start-up shows it first).
 const char* failureText(const std::string& text) {
-  static std::string kept;
-  kept = text;
-  return kept.c_str();
+  canvasState.failureText = text;
+  return canvasState.failureText.c_str();
 }
 
 }  // namespace

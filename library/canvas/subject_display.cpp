@@ -5,26 +5,16 @@
 #include "library/base/command_line.h"
 #include "library/base/comment_text.h"
 #include "library/base/exception.h"
+#include "library/canvas/canvas_state.h"
 #include "platform/platform.h"
 
 namespace Kestravon {
 
 namespace {
 
-struct State {
-  int screen = -1;  // not chosen: the first display, and nothing said of it
-  bool linearised = false;
-  DisplayResponse response;
-  platform::DisplayDevice device;  // the chosen display as it was found
-  // Selected once: a backend may number its displays anew after reaching
-  // one (SDL on another X screen), so a later canvas keeps the selection.
-  bool selected = false;
-};
+using State = SubjectDisplayState;
 
-State& state() {
-  static State instance;
-  return instance;
-}
+State& state() { return canvasState.subjectDisplay; }
 
 // "DUMMY0, 1280x1024, X screen 1 at 0,0": the name, the size, and what
 // tells it from another display of that name and size.

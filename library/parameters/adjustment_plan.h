@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "../base/adjustment_options.h"
-#include "variable_registry.h"
+#include "library/base/adjustment_options.h"
+#include "library/parameters/variable_registry.h"
 
 namespace Kestravon {
 

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "variable_registry.h"
+#include "library/parameters/variable_registry.h"
 
 namespace Kestravon {
 

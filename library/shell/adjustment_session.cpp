@@ -173,8 +173,8 @@ void writeEnd(Adjustment& a, const char* how) {
   }
   if (a.done < static_cast<int>(a.plan.trials.size())) {
     Line line = endLine(a, how);
-    writeToStandardError("Kestravon: session ", 19);
-    writeToStandardError(line.data() + 2, line.size() - 2);
+    platform::writeToStandardError("Kestravon: session ", 19);
+    platform::writeToStandardError(line.data() + 2, line.size() - 2);
   }
 }
 
@@ -290,7 +290,7 @@ bool AdjustmentSession::request(const AdjustmentOptions& options, std::string& e
   discard();
   Adjustment& a = adjustment();
   if (!options.requested()) return true;
-  writeFailuresInsteadOfSignal();
+  platform::writeFailuresInsteadOfSignal();
   if (!a.results.create(options.resultsPath, "results", error)) return false;
   a.options = options;
   std::int64_t frequency = 0;
@@ -416,7 +416,7 @@ void AdjustmentSession::finish() {
     // same command line refused once the cause is fixed.
     a.results.removeCreated();
     static const char kRemoved[] = "Kestravon: no frame was presented; the results file this run created is removed\n";
-    writeToStandardError(kRemoved, sizeof kRemoved - 1);
+    platform::writeToStandardError(kRemoved, sizeof kRemoved - 1);
     return;
   }
   if (a.writeFailed) {

@@ -1,29 +1,24 @@
-// The process entry: the platform's graphical entry function hands its
-// arguments to start-up, which runs the program's main routine, and ends
-// the process with the status start-up settles on.
-#include "library/shell/startup.h"
-
-void stimulus_main();
-
-#ifdef _WIN32
-#include <windows.h>
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand) {
-  return Kestravon::finalStatus(Kestravon::startUp(reinterpret_cast<Kestravon::platform::Instance>(instance),
-                                                   reinterpret_cast<Kestravon::platform::Instance>(previousInstance),
-                                                   commandLine, showCommand, stimulus_main));
-}
-#else
+// The program's entry: the backend's entry function (main, or WinMain on
+// Windows) hands over what the process was started with; start-up runs
+// the program's main routine, and the process ends with the status
+// start-up settles on.
 #include <string>
 #include <vector>
 
 #include "library/base/command_line.h"
+#include "library/shell/startup.h"
 
-int main(int argc, char** argv) {
-  // SW_SHOWNORMAL: what a program started from a desktop receives.
-  constexpr int kShowNormal = 1;
+void stimulus_main();
+
+int Kestravon::platform::programEntry(const ProgramStart& start) {
   // One string, as Windows hands it over, so both read options alike.
-  static const std::string commandLine = Kestravon::joinCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-  return Kestravon::finalStatus(Kestravon::startUp(nullptr, nullptr, commandLine.c_str(), kShowNormal, stimulus_main));
+  static std::string joined;
+  const char* commandLine = start.commandLine;
+  if (commandLine == nullptr) {
+    const int count = start.argumentCount;
+    joined = joinCommandLine(
+        std::vector<std::string>(start.arguments + (count > 0 ? 1 : 0), start.arguments + (count > 0 ? count : 0)));
+    commandLine = joined.c_str();
+  }
+  return finalStatus(startUp(start.instance, start.previousInstance, commandLine, start.showCommand, stimulus_main));
 }
-#endif

@@ -53,6 +53,7 @@ void LibraryState::reset() {
   fresh.everyHolder = std::move(parameters.everyHolder);
   parameters = std::move(fresh);
   shell = ShellState{};
+  offscreen = OffscreenState{};
 }
 
 }  // namespace Kestravon

@@ -1,38 +1,17 @@
 // The file mechanics the session's CSV files share (the record, the timing
-// file, an adjustment session's results): a file created new (an existing
-// one is never overwritten), written from a fixed buffer that only ever
-// holds whole rows, and, after a failed write, cut back to its last whole
-// row (a partial row would read as a valid, wrong value) with nothing more
-// written; and the fixed line buffer rows are composed in, so that the
-// frame loop and a signal handler allocate nothing.
+// file, an adjustment session's results), on the platform's file calls: a
+// file created new (an existing one is never overwritten), written from a
+// fixed buffer that only ever holds whole rows, and, after a failed write,
+// cut back to its last whole row (a partial row would read as a valid,
+// wrong value) with nothing more written.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
+#include "library/shell/record_format.h"
+
 namespace Kestravon {
-
-// Appends text to a fixed line buffer; never past its end.
-class Line {
- public:
-  Line& text(const char* s);
-  Line& text(const char* s, std::size_t n);
-  Line& text(const std::string& s) { return text(s.c_str(), s.size()); }
-  Line& integer(long long value);
-  // Milliseconds with three decimals, as integers so no locale can change it.
-  Line& milliseconds(double ms);
-  // A number with up to six significant digits, whatever the C locale.
-  Line& number(double value);
-  // A CSV field: quoted, with its quotes doubled, when it holds a comma, a
-  // quote or a line break.
-  Line& field(const std::string& value);
-  const char* data() const { return buffer_; }
-  std::size_t size() const { return used_; }
-
- private:
-  char buffer_[512];
-  std::size_t used_ = 0;
-};
 
 class RecordFile {
  public:
@@ -68,7 +47,7 @@ class RecordFile {
   bool writeAll(const char* data, std::size_t size);
   void fail(int code, long long wholeRows);
 
-  int fd_ = -1;
+  platform::File fd_ = -1;
   volatile int writing_ = 0;  // inside writeAll
   std::string path_;
   const char* what_ = "";
@@ -80,28 +59,5 @@ class RecordFile {
   int errorCode_ = 0;
   char failureLine_[4608] = {};  // a path of up to 4096 bytes and the reason, whole
 };
-
-// Writes to standard error with no stdio buffer in between: also from a
-// signal handler.
-void writeToStandardError(const char* text, std::size_t size);
-inline void writeToStandardError(const Line& line) { writeToStandardError(line.data(), line.size()); }
-
-// Both names the same file: the second cannot be created because the
-// first one is it.
-bool sameFile(const std::string& a, const std::string& b);
-
-// A file too large for the process's limit is a failed write (reported,
-// status 3), not a signal that ends the stimulus. A handler the caller set
-// is left alone.
-void writeFailuresInsteadOfSignal();
-
-// "# started 2026-12-08T23:39:49Z": the time a run's files were created, UTC.
-std::string startedNow();
-
-// The lines every file of a run has after its first two: the display
-// asked and obtained, how swaps are synchronised, what the driver and the
-// system granted, and `displayLines` (which display, its look-up table).
-std::string runDescription(int width, int height, int bitsPerPixel, double refreshRate,
-                           const std::string& displayLines);
 
 }  // namespace Kestravon

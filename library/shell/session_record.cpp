@@ -1,12 +1,12 @@
 #include "library/shell/session_record.h"
 
-#include <cerrno>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
+#include "library/base/clock.h"
 #include "library/base/missed_periods.h"
+#include "library/shell/library_state.h"
 #include "library/shell/record_file.h"
 #include "platform/platform.h"
 
@@ -25,33 +25,26 @@ struct Session {
   std::int64_t firstFrame = 0;
   std::int64_t lastFrame = 0;
   std::int64_t lastFlush = 0;
-  long long frames = 0;
-  long long missed = 0;
   double periodMs = 0;
-  long long early = 0;    // intervals under half a period
-  long long overTwo = 0;  // intervals over two periods
-  double worst = 0;       // the longest interval, and its frame
-  long long worstFrame = 0;
   // Onsets in milliseconds since the first frame's, from the driver where
   // it reports them, else from when the swaps returned.
   bool driverOnsets = false;
   double firstDriverOnset = 0;
   double lastOnset = 0;
-  // Running mean and sum of squared deviations of the intervals (Welford).
-  double mean = 0;
-  double squares = 0;
 };
 
+// The files and what their rows are measured from. Outside LibraryState:
+// they are the process's until the exit handler or a signal has ended
+// them, whatever a later start-up resets.
 Session& session() {
   static Session instance;
   return instance;
 }
 
-std::int64_t now() {
-  std::int64_t count = 0;
-  platform::queryPerformanceCounter(count);
-  return count;
-}
+// What the rows add up to: the shell's state.
+FrameStatistics& statistics() { return libraryState.shell.frameStatistics; }
+
+std::int64_t now() { return Clock().count; }
 
 double millisecondsSince(std::int64_t from, std::int64_t to) {
   const Session& s = session();
@@ -69,30 +62,12 @@ void writeValueRow(long long frame, double ms, const std::string& label, const c
 
 void exitHandler() { SessionRecord::finish(); }
 
-Line summaryLine() {
-  const Session& s = session();
-  const long long intervals = s.frames > 1 ? s.frames - 1 : 0;
-  const double sd = intervals > 1 ? std::sqrt(s.squares / static_cast<double>(intervals - 1)) : 0.0;
-  Line summary;
-  summary.text("Kestravon: ").integer(s.frames).text(" frames presented, ").integer(s.missed);
-  summary.text(" refresh periods missed, interval mean ").milliseconds(s.mean).text(" ms, SD ").milliseconds(sd);
-  summary.text(" ms; ").integer(s.early).text(" early (under half a period), ").integer(s.overTwo);
-  summary.text(" over 2 periods (2 or more missed)");
-  if (s.worstFrame > 0) {
-    summary.text(", worst ").milliseconds(s.worst).text(" ms at frame ");
-    summary.integer(s.worstFrame);
-  }
-  summary.text("\n");
-  return summary;
-}
-
 // Set once the abrupt end has run: it runs at most once.
 volatile std::sig_atomic_t endedAbruptly = 0;
 
 // The summary line, then each failed write again. Async-signal-safe.
 void reportSummary(const Session& s) {
-  const Line summary = summaryLine();
-  writeToStandardError(summary.data(), summary.size());
+  writeToStandardError(statistics().summaryLine());
   s.record.reportFailure();
   s.timing.reportFailure();
 }
@@ -103,10 +78,10 @@ bool SessionRecord::open(const SessionOptions& options, std::string& error) {
   Session& s = session();
   discard();
   if (!options.recording()) return true;
-  writeFailuresInsteadOfSignal();
+  platform::writeFailuresInsteadOfSignal();
   if (!options.recordPath.empty() && !s.record.create(options.recordPath, "record", error)) return false;
   if (!options.timingPath.empty() && !s.timing.create(options.timingPath, "timing", error)) {
-    if (s.record.isOpen() && sameFile(options.recordPath, options.timingPath)) {
+    if (s.record.isOpen() && platform::sameFile(options.recordPath.c_str(), options.timingPath.c_str())) {
       error = "--record and --timing name the same file (\"" + options.recordPath + "\" and \"" + options.timingPath +
               "\")";
     }
@@ -180,33 +155,23 @@ void SessionRecord::framePresented(double intervalLimit, double intervalOffset, 
   Session& s = session();
   if (!s.active) return;
   const std::int64_t t = now();
-  ++s.frames;
+  FrameStatistics& stats = statistics();
+  const long long frame = ++stats.frames;
   const bool fromDriver = s.driverOnsets && driverOnsetMs != kUnknownOnset;
-  if (s.frames == 1) {
+  if (frame == 1) {
     s.firstFrame = t;
     s.lastFlush = t;
     s.firstDriverOnset = fromDriver ? driverOnsetMs : 0.0;
   }
   const double onset = fromDriver ? driverOnsetMs - s.firstDriverOnset : millisecondsSince(s.firstFrame, t);
   Line line;
-  line.integer(s.frames).text(",");
-  if (s.frames == 1) {
+  line.integer(frame).text(",");
+  if (frame == 1) {
     line.text(",0,0,");  // no interval before the first frame
   } else {
     const double interval = onset - s.lastOnset;
     const auto missed = static_cast<long long>(missedPeriods(interval, intervalLimit, intervalOffset));
-    const bool early = interval < s.periodMs / 2.0;
-    s.missed += missed;
-    s.early += early ? 1 : 0;
-    s.overTwo += missed >= 2 ? 1 : 0;  // by the same rule as missed: a stall of two frames or more
-    if (interval > s.worst) {
-      s.worst = interval;
-      s.worstFrame = s.frames;
-    }
-    const double n = static_cast<double>(s.frames - 1);
-    const double delta = interval - s.mean;
-    s.mean += delta / n;
-    s.squares += delta * (interval - s.mean);
+    const bool early = stats.addInterval(interval, missed, s.periodMs);
     line.milliseconds(interval).text(",").integer(missed).text(",").integer(early ? 1 : 0).text(",");
   }
   line.milliseconds(onset).text(",").integer(flash ? 1 : 0).text("\n");
@@ -224,14 +189,14 @@ void SessionRecord::lookupTableReloaded() {
   static const char kWhat[] =
       "the display's look-up table was changed by another program; loaded again and read back\n";
   if (!s.active) {
-    writeToStandardError("Kestravon: ", 11);
-    writeToStandardError(kWhat, sizeof kWhat - 1);
+    platform::writeToStandardError("Kestravon: ", 11);
+    platform::writeToStandardError(kWhat, sizeof kWhat - 1);
     return;
   }
   Line line;
-  line.text("# frame ").integer(s.frames).text(": ").text(kWhat);
-  writeToStandardError("Kestravon: ", 11);
-  writeToStandardError(line.data() + 2, line.size() - 2);
+  line.text("# frame ").integer(statistics().frames).text(": ").text(kWhat);
+  platform::writeToStandardError("Kestravon: ", 11);
+  platform::writeToStandardError(line.data() + 2, line.size() - 2);
   s.record.append(line);
   s.timing.append(line);
   s.record.flush();
@@ -245,8 +210,9 @@ void SessionRecord::valueChanged(const std::string& label, const char* value) {
   if (!s.active) return;
   // Made during a flip, before its swap: the routine draws the next frame
   // after that swap with the new value.
-  const double ms = s.frames > 0 ? millisecondsSince(s.firstFrame, now()) : 0.0;
-  writeValueRow(s.frames + 2, ms, label, value);
+  const long long frames = statistics().frames;
+  const double ms = frames > 0 ? millisecondsSince(s.firstFrame, now()) : 0.0;
+  writeValueRow(frames + 2, ms, label, value);
 }
 
 void SessionRecord::finish() {
@@ -255,13 +221,13 @@ void SessionRecord::finish() {
   s.active = false;
   std::fflush(stdout);
   std::fflush(stderr);
-  if (s.frames == 0) {
+  if (statistics().frames == 0) {
     // The run failed before its first frame: files with no frame in them
     // would only make the same command line refused once the cause is fixed.
     s.record.removeCreated();
     s.timing.removeCreated();
     static const char kRemoved[] = "Kestravon: no frame was presented; the files this run created are removed\n";
-    writeToStandardError(kRemoved, sizeof kRemoved - 1);
+    platform::writeToStandardError(kRemoved, sizeof kRemoved - 1);
     return;
   }
   s.record.flush();
@@ -273,7 +239,7 @@ void SessionRecord::finish() {
 
 bool SessionRecord::rowsLost() {
   Session& s = session();
-  if (!s.active || s.frames == 0) return false;  // no frame: finish removes the files
+  if (!s.active || statistics().frames == 0) return false;  // no frame: finish removes the files
   const bool recordWritten = s.record.flush();
   const bool timingWritten = s.timing.flush();
   return !recordWritten || !timingWritten;
@@ -283,7 +249,7 @@ void SessionRecord::endAbruptly() {
   Session& s = session();
   if (!s.active || endedAbruptly != 0) return;
   endedAbruptly = 1;
-  if (s.frames == 0) {
+  if (statistics().frames == 0) {
     s.record.removeCreatedAbruptly();
     s.timing.removeCreatedAbruptly();
     return;
@@ -310,6 +276,7 @@ void SessionRecord::discard() {
   const bool handlerSet = s.exitHandlerSet;
   s = Session();
   s.exitHandlerSet = handlerSet;
+  statistics() = FrameStatistics();
 }
 
 }  // namespace Kestravon

@@ -16,7 +16,7 @@
 
 #include <string>
 
-#include "../base/command_line.h"
+#include "library/base/command_line.h"
 
 namespace Kestravon {
 

@@ -1,14 +1,5 @@
 #include "library/shell/startup.h"
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#endif
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,6 +10,7 @@
 #include "library/base/keyboard.h"
 #include "library/base/priority.h"
 #include "library/canvas/canvas.h"
+#include "library/canvas/canvas_platform.h"
 #include "library/canvas/subject_display.h"
 #include "library/parameters/parameter_console.h"
 #include "library/parameters/starting_values.h"
@@ -108,30 +100,9 @@ std::intptr_t listenerWindowProc(platform::Window window, std::uint32_t message,
 
 namespace {
 
-// A program started with standard input, output or error closed would
-// open its next file as that descriptor: the record would then receive the
-// program's own messages. Each closed one reads from and writes to the
-// null device instead.
-void keepStandardDescriptorsOpen() {
-#ifndef _WIN32
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
-      const int opened = open("/dev/null", O_RDWR);
-      if (opened > fd) close(opened);  // cannot happen: the lower ones are open, so it gets fd
-    }
-  }
-#endif
-}
-
 // The program's name as it was started, without folder or ".exe".
 std::string programName() {
-  char* path = nullptr;
-#ifdef _WIN32
-  path = _pgmptr;
-#elif defined(__GLIBC__)
-  path = program_invocation_name;
-#endif
-  std::string name = path != nullptr ? path : "";
+  std::string name = platform::programPath();
   name = name.substr(name.find_last_of("/\\") + 1);  // npos + 1 is 0
   const std::size_t length = name.size();
   if (length > 4 && (name.compare(length - 4, 4, ".exe") == 0 || name.compare(length - 4, 4, ".EXE") == 0)) {
@@ -147,12 +118,7 @@ std::string programName() {
 int refuse(const std::string& text, const char* more = "") {
   std::fprintf(stderr, "Kestravon: %s\n%s", text.c_str(), more);
   std::fflush(stderr);
-#ifdef _WIN32
-  const std::intptr_t standardError = _get_osfhandle(2);
-  if (standardError == -1 || standardError == -2) {  // -2: no stream, as in a program with no console
-    platform::messageBox(("Kestravon: " + text).c_str(), kNotificationCaption);
-  }
-#endif
+  if (!platform::hasStandardError()) platform::messageBox(("Kestravon: " + text).c_str(), kNotificationCaption);
   return kUsageExitStatus;
 }
 
@@ -167,7 +133,9 @@ int finalStatus(int status) {
 int startUp(platform::Instance instance, platform::Instance previousInstance, const char* commandLine, int showCommand,
             Routine routine) {
   libraryState.reset();  // a run in a process that ran one before starts afresh
-  keepStandardDescriptorsOpen();
+  // A file opened while a standard stream is closed would become it: the
+  // record would then receive the program's own messages.
+  platform::keepStandardStreamsOpen();
   // The options, and the files they name, before anything touches the display.
   std::string error;
   if (!parseOptions(splitCommandLine(commandLine), application.options, error))

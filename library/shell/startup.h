@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "../../platform/platform.h"
+#include "platform/platform.h"
 
 namespace Kestravon {
 

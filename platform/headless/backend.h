@@ -18,7 +18,8 @@
 //
 // The files: controls.cpp (the script, faults, log and state; the one
 // Backend record), egl_frames.cpp (EGL, surfaces, reading frames back),
-// operations.cpp (platform.h).
+// operations.cpp (platform.h), files.cpp (the run's files, on
+// platform/posix/, with their faults).
 #pragma once
 
 #include <EGL/egl.h>

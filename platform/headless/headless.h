@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "../platform.h"
+#include "../types.h"
 
 namespace Kestravon {
 namespace platform {
@@ -51,6 +51,15 @@ struct Faults {
   // setPriority refuses anything above Normal (as a system without the
   // privilege does) and leaves the priority where it was.
   bool priorityRefused = false;
+  // The run's files (the record, the timing file, results; real files):
+  // the disk is full once this many bytes have been written to them in
+  // all (a write takes what fits, the next fails with ENOSPC); -1: never.
+  long long diskFullAfterBytes = -1;
+  // No file grows past this many bytes: the write that would fails with
+  // EFBIG, as under a file-size limit; -1: no limit.
+  long long fileSizeLimitBytes = -1;
+  // Every write takes at most half of what it is given (at least a byte).
+  bool shortWrites = false;
 };
 
 struct MessageBoxRecord {
@@ -90,6 +99,10 @@ struct State {
   bool reportsSwapCompletion = false;
   double swapCompletionLatencyMs = 0.0;
   double lastSwapCompletedMs = 0.0;
+  // Standard error reaches no one (a Windows program started from the
+  // desktop): a refused command line is shown in a message box too.
+  bool noStandardError = false;
+  long long bytesWritten = 0;    // to the run's files, for diskFullAfterBytes
   std::vector<std::string> log;  // "operation arg arg ..." in call order
 };
 

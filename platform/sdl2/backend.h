@@ -33,7 +33,9 @@
 // memory), scheduling.cpp (priority), display_mode.cpp, x_screens.cpp,
 // windows.cpp, gl_context.cpp (and the swap check and pacing),
 // gamma_ramp.cpp, events.cpp (and key_translation.cpp), counter.cpp,
-// desktop_safety.cpp, display_loss.cpp, keyboard_focus.cpp, mode_emulation.cpp. This header
+// desktop_safety.cpp, display_loss.cpp, keyboard_focus.cpp, mode_emulation.cpp,
+// files.cpp (the run's files and standard error, on platform/posix/files.cpp,
+// which the headless backend shares; main is platform/posix/entry.cpp). This header
 // holds the one state they share and the declarations they call each
 // other by.
 #pragma once
@@ -68,8 +70,10 @@ struct GLContextObject {
 
 namespace sdl2 {
 
-// Everything the backend keeps between calls. The signal handlers' own
-// flags are not here: see desktop_safety.cpp.
+// Everything the backend keeps between calls. What the signal handlers
+// read is not here but in one block of desktop_safety.cpp (and the display's
+// own look-up table they put back, gamma_ramp.cpp), where it is written so
+// that a handler can read it at any moment.
 struct Backend {
   bool videoUp = false;
 
@@ -100,9 +104,38 @@ struct Backend {
   void* swapDisplay = nullptr;
   unsigned long swapDrawable = 0;
 
+  // The blank frame the test swaps show (gl_context.cpp), drawn with the
+  // context's own GL (the backend links no GL library of its own).
+  struct BlankFrame {
+    void (*clearColor)(float, float, float, float) = nullptr;
+    void (*clear)(unsigned) = nullptr;
+    SDL_Window* window = nullptr;
+  } blank;
+
   bool desktopSafetyInstalled = false;
   // The display lists modes it cannot really set (mode_emulation.cpp).
   bool modesEmulated = false;
+
+  // display_loss.cpp, read by its X error handlers: the process that
+  // reports a lost display (a message box's forked child ends quietly),
+  // the canvas's X window (an X Window), whether it was destroyed or
+  // hidden under the program, and the error handler in force before (an
+  // XErrorHandler).
+  int displayLossReporter = 0;
+  unsigned long canvasXWindow = 0;
+  bool canvasDestroyed = false;
+  bool canvasHidden = false;
+  bool endingForCanvas = false;
+  int (*previousErrorHandler)(void* display, void* error) = nullptr;
+
+  // keyboard_focus.cpp: the desktop's focus and how it reverts (an X Window
+  // and a revert mode; PointerRoot until noted), as found before the first
+  // canvas; and SDL's X connection (a Display*) once the canvas took the
+  // focus through it, until SDL_Quit.
+  bool desktopFocusNoted = false;
+  unsigned long desktopFocus = 1;
+  int desktopFocusRevert = 1;
+  void* focusDisplay = nullptr;
 };
 
 Backend& backend();

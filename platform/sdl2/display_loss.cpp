@@ -37,14 +37,14 @@ namespace sdl2 {
 namespace {
 
 #ifdef KESTRAVON_HAVE_X11
-// The process that reports it. A message box's forked child, whose own
-// connection breaks at the same moment, ends quietly: its parent tells.
-pid_t reporter = 0;
+// The process that reports it (backend().displayLossReporter). A message
+// box's forked child, whose own connection breaks at the same moment, ends
+// quietly: its parent tells.
 
 void giveDesktopBackOverFreshConnection();
 
 int onDisplayLost(Display* /*display*/) {
-  if (getpid() == reporter) {
+  if (getpid() == backend().displayLossReporter) {
     static const char kText[] = "Kestravon Notification: Lost the connection to the display.\n";
     ssize_t ignored = write(STDERR_FILENO, kText, sizeof kText - 1);
     (void)ignored;
@@ -54,14 +54,9 @@ int onDisplayLost(Display* /*display*/) {
   _exit(kDisplayLostStatus);
 }
 
-// The canvas's X window, and whether it was destroyed under the program.
-::Window canvasWindow = 0;
-bool canvasDestroyed = false;
-// Unmapped or iconified by another program (xdotool windowunmap, a
-// window manager's minimise): no frame it "presents" is seen.
-bool canvasHidden = false;
-bool endingForCanvas = false;
-XErrorHandler previousErrorHandler = nullptr;
+// The canvas's X window, and whether it was destroyed under the program,
+// or unmapped or iconified by another program (xdotool windowunmap, a
+// window manager's minimise: no frame it "presents" is seen): Backend.
 
 // Errors naming the canvas window that mean it is gone: a core window or
 // drawable error, or an extension's (GLX, MIT-SHM) on it. Once it is gone,
@@ -69,14 +64,15 @@ XErrorHandler previousErrorHandler = nullptr;
 // driver's, up to the restore at exit) fail too: none of them may end the
 // process before the desktop is given back.
 int onXError(Display* display, XErrorEvent* error) {
-  if (canvasWindow != 0 && error->resourceid == canvasWindow &&
+  Backend& b = backend();
+  if (b.canvasXWindow != 0 && error->resourceid == b.canvasXWindow &&
       (error->error_code == BadWindow || error->error_code == BadDrawable || error->error_code >= 128)) {
-    canvasDestroyed = true;
+    b.canvasDestroyed = true;
   }
-  if (canvasDestroyed) {
+  if (b.canvasDestroyed) {
     return 0;
   }
-  return previousErrorHandler != nullptr ? previousErrorHandler(display, error) : 0;
+  return b.previousErrorHandler != nullptr ? b.previousErrorHandler(display, error) : 0;
 }
 
 int ignoreXError(Display* /*display*/, XErrorEvent* /*error*/) { return 0; }
@@ -155,9 +151,12 @@ void endWhenDisplayLost() {
 #ifdef KESTRAVON_HAVE_X11
   const char* driver = SDL_GetCurrentVideoDriver();
   if (driver != nullptr && std::strcmp(driver, "x11") == 0) {
-    reporter = getpid();
+    Backend& b = backend();
+    b.displayLossReporter = getpid();
     XSetIOErrorHandler(onDisplayLost);
-    previousErrorHandler = XSetErrorHandler(onXError);  // SDL's, which ends the process
+    // SDL's, which ends the process; kept without naming an X type in the
+    // backend's header.
+    b.previousErrorHandler = reinterpret_cast<int (*)(void*, void*)>(XSetErrorHandler(onXError));
   }
 #endif
 }
@@ -167,8 +166,8 @@ void watchCanvasWindow(SDL_Window* window) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (SDL_GetWindowWMInfo(window, &info) == SDL_TRUE && info.subsystem == SDL_SYSWM_X11) {
-    canvasWindow = info.info.x11.window;
-    canvasDestroyed = false;
+    backend().canvasXWindow = info.info.x11.window;
+    backend().canvasDestroyed = false;
   }
 #else
   (void)window;
@@ -177,27 +176,28 @@ void watchCanvasWindow(SDL_Window* window) {
 
 void noteCanvasHidden() {
 #ifdef KESTRAVON_HAVE_X11
-  canvasHidden = true;
+  backend().canvasHidden = true;
 #endif
 }
 
 void endWhenCanvasDestroyed() {
 #ifdef KESTRAVON_HAVE_X11
-  if (canvasHidden && !canvasDestroyed) {
+  Backend& b = backend();
+  if (b.canvasHidden && !b.canvasDestroyed) {
     // Still hidden once every event was read (SDL may hide and show a
     // window itself while it sets its mode)?
-    const WindowObject* canvas = backend().canvas;
-    canvasHidden = canvas != nullptr && canvas->sdlWindow != nullptr &&
-                   (SDL_GetWindowFlags(canvas->sdlWindow) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) != 0;
+    const WindowObject* canvas = b.canvas;
+    b.canvasHidden = canvas != nullptr && canvas->sdlWindow != nullptr &&
+                     (SDL_GetWindowFlags(canvas->sdlWindow) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) != 0;
   }
-  if ((!canvasDestroyed && !canvasHidden) || endingForCanvas || getpid() != reporter) {
+  if ((!b.canvasDestroyed && !b.canvasHidden) || b.endingForCanvas || getpid() != b.displayLossReporter) {
     return;
   }
-  endingForCanvas = true;
+  b.endingForCanvas = true;
   static const char kDestroyed[] = "Kestravon Notification: The canvas window was destroyed by another program.\n";
   static const char kHidden[] = "Kestravon Notification: The canvas window was hidden by another program.\n";
-  ssize_t ignored = canvasDestroyed ? write(STDERR_FILENO, kDestroyed, sizeof kDestroyed - 1)
-                                    : write(STDERR_FILENO, kHidden, sizeof kHidden - 1);
+  ssize_t ignored = b.canvasDestroyed ? write(STDERR_FILENO, kDestroyed, sizeof kDestroyed - 1)
+                                      : write(STDERR_FILENO, kHidden, sizeof kHidden - 1);
   (void)ignored;
   giveDesktopBackWithoutCanvas();
   std::exit(kDisplayLostStatus);  // the exit handlers finish the record

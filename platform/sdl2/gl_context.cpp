@@ -55,17 +55,9 @@ void paceSwap() {
   }
 }
 
-// The blank frame the test swaps show, drawn with the context's own GL
-// (the backend links no GL library of its own).
-struct BlankFrame {
-  void (*clearColor)(float, float, float, float) = nullptr;
-  void (*clear)(unsigned) = nullptr;
-  SDL_Window* window = nullptr;
-};
-BlankFrame blank;
-
 void swapBlankFrame() {
   constexpr unsigned kColorBufferBit = 0x4000;  // GL_COLOR_BUFFER_BIT
+  const Backend::BlankFrame& blank = backend().blank;
   blank.clear(kColorBufferBit);
   SDL_GL_SwapWindow(blank.window);
 }
@@ -85,6 +77,7 @@ void checkSwapsWait(SDL_Window* window) {
       SDL_GL_GetCurrentWindow() != window) {
     return;
   }
+  Backend::BlankFrame& blank = b.blank;
   blank.clearColor = reinterpret_cast<decltype(blank.clearColor)>(SDL_GL_GetProcAddress("glClearColor"));
   blank.clear = reinterpret_cast<decltype(blank.clear)>(SDL_GL_GetProcAddress("glClear"));
   blank.window = window;

@@ -23,18 +23,17 @@ namespace sdl2 {
 namespace {
 
 #ifdef KESTRAVON_HAVE_X11
-// The desktop's focus and how it reverts, as found before the first canvas.
-bool noted = false;
-::Window desktopFocus = PointerRoot;
-int desktopRevert = RevertToPointerRoot;
-// SDL's connection, once the canvas took the focus through it (until SDL_Quit).
-Display* sdlDisplay = nullptr;
+// The desktop's focus and how it reverts, as found before the first
+// canvas, and SDL's connection once the canvas took the focus through it,
+// are the Backend's (desktopFocus...).
+static_assert(PointerRoot == 1 && RevertToPointerRoot == 1, "the Backend's defaults");
 
 // Sets the focus back as it was found; an error (the window it was on is
 // gone) is left to the handler in force.
 void setDesktopFocus(Display* display) {
-  if (!noted) return;
-  XSetInputFocus(display, desktopFocus, desktopRevert, CurrentTime);
+  const Backend& b = backend();
+  if (!b.desktopFocusNoted) return;
+  XSetInputFocus(display, b.desktopFocus, b.desktopFocusRevert, CurrentTime);
   XSync(display, False);
 }
 #endif
@@ -43,14 +42,17 @@ void setDesktopFocus(Display* display) {
 
 void noteDesktopFocus() {
 #ifdef KESTRAVON_HAVE_X11
-  if (noted) return;
+  Backend& b = backend();
+  if (b.desktopFocusNoted) return;
   const char* driver = SDL_GetCurrentVideoDriver();
   if (driver == nullptr || SDL_strcmp(driver, "x11") != 0) return;
   // SDL's connection is not to be had before it has a window: a short one of our own.
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return;
-  XGetInputFocus(display, &desktopFocus, &desktopRevert);
-  noted = true;
+  ::Window focus = PointerRoot;
+  XGetInputFocus(display, &focus, &b.desktopFocusRevert);
+  b.desktopFocus = focus;
+  b.desktopFocusNoted = true;
   XCloseDisplay(display);
 #endif
 }
@@ -59,7 +61,10 @@ void takeKeyboardFocus(SDL_Window* window) {
 #ifdef KESTRAVON_HAVE_X11
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (!noted || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return;
+  if (!backend().desktopFocusNoted || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE ||
+      info.subsystem != SDL_SYSWM_X11) {
+    return;
+  }
   Display* display = info.info.x11.display;
   XSync(display, False);
   XWindowAttributes attributes{};
@@ -69,7 +74,7 @@ void takeKeyboardFocus(SDL_Window* window) {
   }
   XSetInputFocus(display, info.info.x11.window, RevertToPointerRoot, CurrentTime);
   XSync(display, False);
-  sdlDisplay = display;
+  backend().focusDisplay = display;
 #else
   (void)window;
 #endif
@@ -77,14 +82,15 @@ void takeKeyboardFocus(SDL_Window* window) {
 
 void giveKeyboardFocusBack() {
 #ifdef KESTRAVON_HAVE_X11
-  if (sdlDisplay != nullptr) {
-    setDesktopFocus(sdlDisplay);
-    sdlDisplay = nullptr;  // SDL closes it next
+  Backend& b = backend();
+  if (b.focusDisplay != nullptr) {
+    setDesktopFocus(static_cast<Display*>(b.focusDisplay));
+    b.focusDisplay = nullptr;  // SDL closes it next
     return;
   }
   // No canvas was shown (its opening failed), but the failure's box may
   // have had the focus: a short connection of our own.
-  if (!noted) return;
+  if (!b.desktopFocusNoted) return;
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return;
   setDesktopFocus(display);
