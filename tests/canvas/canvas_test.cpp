@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "library/canvas/canvas_platform.h"
 #include "library/canvas/display_lists.h"
 #include "library/canvas/gl.h"
 #include "tests/support/canvas_fixture.h"

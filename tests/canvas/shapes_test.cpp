@@ -41,18 +41,6 @@ TEST(ColorTest, IntegerConstructorDoesNotRescale) {
   expectColor(Color(-5, 2, 0, 1), 0, 1, 0, 1);
 }
 
-TEST(ColorTest, PredefinedColours) {
-  expectColor(Color::white, 1, 1, 1, 1);
-  expectColor(Color::black, 0, 0, 0, 1);
-  expectColor(Color::gray, 0.5, 0.5, 0.5, 1);
-  expectColor(Color::red, 1, 0, 0, 1);
-  expectColor(Color::green, 0, 1, 0, 1);
-  expectColor(Color::blue, 0, 0, 1, 1);
-  expectColor(Color::cyan, 0, 1, 1, 1);
-  expectColor(Color::magenta, 1, 0, 1, 1);
-  expectColor(Color::yellow, 1, 1, 0, 1);
-}
-
 TEST(RectangleTest, CornersNormaliseSizesDoNot) {
   Rectangle r(10, 20, 4, 8);
   expectRect(r, 4, 8, 10, 20);

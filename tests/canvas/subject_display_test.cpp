@@ -220,7 +220,6 @@ class SubjectDisplayTest : public testing::HeadlessTest {
  protected:
   void SetUp() override {
     testing::HeadlessTest::SetUp();
-    SubjectDisplay::reset();
     whileOpen = nullptr;
     char pattern[] = "/tmp/kestravon-display-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);

@@ -1,7 +1,7 @@
-// The moving-bar geometry, written for the tests from its description and
-// independently of the routine: bars k bar widths apart, rows moving one
-// bar width per flash around a path of length L centred on x = 512,
-// positions taken modulo L.
+// The moving-bar geometry, written for the tests from its description in
+// stimulus/stimulus.h and independently of the routine: bars k bar widths
+// apart, rows moving one bar width per flash around a path of length L
+// centred on x = 512, positions taken modulo L.
 #pragma once
 
 namespace Kestravon {

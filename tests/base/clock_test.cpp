@@ -76,12 +76,15 @@ TEST(MissedPeriodsTest, OneRuleAtItsEdges) {
   EXPECT_EQ(missedPeriods(std::numeric_limits<double>::quiet_NaN(), limit, 0.1), 0.0);
 }
 
-TEST(ExceptionTest, DefaultOriginIsExceptionItself) {
-  const Exception e;
-  EXPECT_TRUE(e.origin() == typeid(Exception));
-  const Exception copy = Exception(typeid(Clock), "T", "M");
-  EXPECT_EQ(copy.title(), "T");
-  EXPECT_EQ(copy.message(), "M");
+// Kept and handed on by value: one assigned over another (a default one,
+// whose origin is Exception itself) takes its origin with its texts.
+TEST(ExceptionTest, AnAssignedExceptionTakesTheOriginWithTheTexts) {
+  Exception kept;
+  ASSERT_TRUE(kept.origin() == typeid(Exception));
+  kept = Exception(typeid(Clock), "T", "M");
+  EXPECT_TRUE(kept.origin() == typeid(Clock));
+  EXPECT_EQ(kept.title(), "T");
+  EXPECT_EQ(kept.message(), "M");
 }
 
 }  // namespace

@@ -55,7 +55,7 @@ namespace {
 
 namespace hl = platform::headless;
 
-struct VariableSpec {
+struct VariableBounds {
   const char* label;
   double lo;
   double hi;
@@ -64,7 +64,7 @@ struct VariableSpec {
 };
 
 // The six variables, their ranges, and the grid their steps keep them on.
-const VariableSpec kVariables[6] = {
+const VariableBounds kVariables[6] = {
     {"Path-length Ratio", 1.0, 6.0, 0.5, 1.0},
     {"Bar Width", 3, 10, 1, 3},
     {"SOA", 1, 10, 1, 1},
@@ -152,20 +152,20 @@ class Storm {
 
   void checkValues(int frame, const Values& now) {
     for (int i = 0; i < 6; ++i) {
-      const VariableSpec& spec = kVariables[i];
+      const VariableBounds& bounds = kVariables[i];
       const double x = now.v[i];
-      if (!(x >= spec.lo && x <= spec.hi)) {
+      if (!(x >= bounds.lo && x <= bounds.hi)) {
         std::ostringstream s;
-        s << spec.label << " is " << x << ", outside " << spec.lo << " to " << spec.hi;
+        s << bounds.label << " is " << x << ", outside " << bounds.lo << " to " << bounds.hi;
         fail(frame, s.str());
       }
-      if (spec.lattice != 0 && std::fmod(x, spec.lattice) != 0) {
+      if (bounds.lattice != 0 && std::fmod(x, bounds.lattice) != 0) {
         std::ostringstream s;
-        s << spec.label << " is " << x << ", off its steps of " << spec.lattice;
+        s << bounds.label << " is " << x << ", off its steps of " << bounds.lattice;
         fail(frame, s.str());
       }
-      if (x < spec.lowest + 1e-9) report_.reachedLow[i] = true;
-      if (x > spec.hi - 1e-9) report_.reachedHigh[i] = true;
+      if (x < bounds.lowest + 1e-9) report_.reachedLow[i] = true;
+      if (x > bounds.hi - 1e-9) report_.reachedHigh[i] = true;
     }
   }
 

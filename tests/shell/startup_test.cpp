@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "library/base/application.h"
 #include "library/base/clock.h"
@@ -19,6 +21,7 @@
 #include "library/parameters/variable_registry.h"
 #include "library/shell/library_state.h"
 #include "library/shell/session_record.h"
+#include "tests/support/file_faults.h"
 #include "tests/support/headless_fixture.h"
 
 namespace Kestravon {
@@ -63,8 +66,23 @@ TEST_F(StartUpTest, AMistypedOptionIsRefusedWithTheProgramsOwnUsage) {
   ::testing::internal::CaptureStderr();
   EXPECT_EQ(startUp(nullptr, nullptr, "--recrod x.csv", 1, countingRoutine), kUsageExitStatus);
   const std::string error = ::testing::internal::GetCapturedStderr();
-  EXPECT_EQ(error.rfind("Kestravon: unknown option \"--recrod\"\nusage: frame_test [--record FILE] ", 0), 0u) << error;
+  EXPECT_EQ(error.rfind("Kestravon: unknown option \"--recrod\"\nusage: shell_test [--record FILE] ", 0), 0u) << error;
   EXPECT_NE(error.find("\n                  [--version]\n"), std::string::npos) << "aligned under the first option";
+  EXPECT_EQ(routineRuns, 0);
+}
+
+// A Windows program started from the desktop has no console: a refused
+// command line would go unread on standard error, so it is shown too.
+TEST_F(StartUpTest, WithNoStandardErrorARefusalIsShownInAMessageBoxToo) {
+  routineRuns = 0;
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(startUp(nullptr, nullptr, "--recrod x.csv", 1, countingRoutine), kUsageExitStatus);
+  EXPECT_TRUE(hl::state().messageBoxes.empty()) << "standard error is read";
+  hl::state().noStandardError = true;
+  EXPECT_EQ(startUp(nullptr, nullptr, "--recrod x.csv", 1, countingRoutine), kUsageExitStatus);
+  ::testing::internal::GetCapturedStderr();
+  ASSERT_EQ(hl::state().messageBoxes.size(), 1u);
+  EXPECT_EQ(hl::state().messageBoxes[0].text, "Kestravon: unknown option \"--recrod\"");
   EXPECT_EQ(routineRuns, 0);
 }
 
@@ -150,48 +168,66 @@ TEST_F(StartUpTest, InitializeLibraryEmptiesTheRegistryAndResetsTheKeyboard) {
 
 // Whatever a run leaves in the library's state, the next run in the same
 // process (offscreen::run, a test) finds it as the process was loaded,
-// but for the holders made so far (their first values are kept).
+// but for the holders made so far (their first values are kept): it makes
+// the very calls a first run makes.
 TEST_F(StartUpTest, ASecondRunInTheProcessStartsAsTheFirstDid) {
   static int variable = 0;
-  ASSERT_EQ(startUp(nullptr, nullptr, "--priority high --set \"Speed=3\"", 1,
+  static Range range;
+  0 <= range <= 10;
+  const auto plainRun = [] {
+    hl::reset();  // the backend starts afresh too, as offscreen::run does
+    hl::addDisplay("SIDE", 1920, 1080);
+    EXPECT_EQ(runStartUp([] {
+                VariableRegistrar::add(variable).label("Speed").range(range);
+                EXPECT_EQ(currentCanvas, nullptr);
+                EXPECT_EQ(digitHeight, 0);
+                EXPECT_EQ(Keyboard::states[2][0x27], 0);
+                EXPECT_EQ(priorityAsked(), Priority::Normal);
+                EXPECT_TRUE(application.options.settings.empty());
+                EXPECT_EQ(VariableRegistry::holders().size(), 1u);
+                EXPECT_FALSE(parameterState.startingValuesApplied);
+                EXPECT_TRUE(ParameterConsole::enabled);
+                EXPECT_EQ(libraryState.shell.frameStatistics.frames, 0);
+                Canvas canvas(1024, 768, 32, 60);
+                canvas.flip();
+                ++routineRuns;
+              }),
+              0);
+    EXPECT_EQ(routineRuns, 1);
+    EXPECT_EQ(variable, 0) << "not set by an earlier run's --set";
+    return hl::state().log;
+  };
+  const std::vector<std::string> firstRun = plainRun();
+
+  const std::string folder = testing::deathTestFolder("kestravon-startup");
+  const std::string timing = folder + "/timing.csv";
+  std::remove(timing.c_str());
+  hl::reset();
+  hl::addDisplay("SIDE", 1920, 1080);
+  ASSERT_EQ(startUp(nullptr, nullptr,
+                    ("--priority high --screen 1 --gamma 2.2 --set \"Speed=3\" --timing " + timing).c_str(), 1,
                     [] {
-                      VariableRegistrar::add(variable).label("Speed");
+                      VariableRegistrar::add(variable).label("Speed").range(range);
+                      Canvas canvas(1024, 768, 32, 60);
+                      canvas.flip();
+                      ASSERT_EQ(variable, 3);
                       static Canvas* const left = reinterpret_cast<Canvas*>(&variable);
                       currentCanvas = left;
                       digitHeight = 19;
                       Keyboard::states[2][0x27] = 0x80;
-                      parameterState.startingValuesApplied = true;
                     }),
             0);
   const std::size_t holdersMade = parameterState.everyHolder.size();
   ASSERT_EQ(priorityAsked(), Priority::High);
+  ASSERT_EQ(hl::state().selectedDisplay, 1);
+  ASSERT_GT(libraryState.shell.frameStatistics.frames, 0);
+  ASSERT_TRUE(std::find(hl::state().log.begin(), hl::state().log.end(), "selectDisplay 1") != hl::state().log.end());
+  SessionRecord::discard();  // the files stay the first run's: here, the test's
+  std::remove(timing.c_str());
+  rmdir(folder.c_str());
 
-  hl::reset();  // the backend starts afresh too, as offscreen::run does
-  EXPECT_EQ(runStartUp([] {
-              EXPECT_EQ(currentCanvas, nullptr);
-              EXPECT_EQ(digitHeight, 0);
-              EXPECT_EQ(Keyboard::states[2][0x27], 0);
-              EXPECT_EQ(priorityAsked(), Priority::Normal);
-              EXPECT_TRUE(application.options.settings.empty());
-              EXPECT_TRUE(VariableRegistry::holders().empty());
-              EXPECT_FALSE(parameterState.startingValuesApplied);
-              EXPECT_TRUE(ParameterConsole::enabled);
-              ++routineRuns;
-            }),
-            0);
-  EXPECT_EQ(routineRuns, 1);
-  EXPECT_EQ(parameterState.everyHolder.size(), holdersMade);
-}
-
-TEST_F(StartUpTest, RunnerModeDecidesTheConsoleSwitch) {
-  RoutineRunner runner;
-  runner.routine = countingRoutine;
-  runner.mode = 7;
-  runner.run();
-  EXPECT_FALSE(consoleOnInRoutine);
-  runner.mode = 0;
-  runner.run();
-  EXPECT_TRUE(consoleOnInRoutine);
+  EXPECT_EQ(plainRun(), firstRun) << "no display chosen, no table loaded, no priority raised";
+  EXPECT_EQ(parameterState.everyHolder.size(), holdersMade + 1) << "kept, and one more for this run's registration";
 }
 
 TEST_F(StartUpTest, CloseMessagePostsQuitAndTheRoutineKeepsRunning) {

@@ -1,6 +1,6 @@
 // The real stimulus routine on the headless backend: every presented frame
-// is compared, pixel for pixel, with a frame drawn from the documented
-// geometry of the moving bars; and its console's six rows.
+// is compared, pixel for pixel, with a frame drawn from the geometry of the
+// moving bars as stimulus/stimulus.h describes it; and its console's six rows.
 #include "stimulus/stimulus.h"
 
 #include <gtest/gtest.h>
