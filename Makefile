@@ -9,38 +9,43 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 .PHONY: run test test-sanitize build build-sanitize setup clean bench package
 
+# No "Entering directory" lines from the builds' own makes.
+MAKEFLAGS += --no-print-directory
+
 setup:
 	@./scripts/setup.sh
 
-build: setup
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) $(EXTRA_CMAKE_FLAGS)
-	cmake --build $(BUILD) -j $(JOBS)
+# $(call quiet_build,DIR,CMAKE OPTIONS,BUILD OPTIONS): configures and builds
+# DIR with its output in DIR/build.log, shown only when the build fails.
+define quiet_build
+	@echo "Building $(1) (the build's output: $(1)/build.log)"
+	@mkdir -p $(1) && { cmake -S . -B $(1) $(2) && cmake --build $(1) -j $(JOBS) $(3); } >$(1)/build.log 2>&1 || \
+	  { cat $(1)/build.log; echo "make: the build of $(1) failed; its output is above." >&2; exit 1; }
+endef
 
-# Builds only the program, quietly (the output goes to $(BUILD)/build.log
-# and is shown only when the build fails), then runs it: Escape and the
-# routine's own end are a normal end (status 0); any other end is said in
-# one sentence, and is make's status too.
+build: setup
+	$(call quiet_build,$(BUILD),$(CMAKE_FLAGS) $(EXTRA_CMAKE_FLAGS))
+
+# Builds only the program, quietly, then runs it: Escape and the routine's
+# own end are a normal end (status 0); any other end is said in one
+# sentence, and is make's status too.
 run: setup
-	@echo "Building $(BUILD)/stimulus/stimulus (the build's output: $(BUILD)/build.log)"
-	@mkdir -p $(BUILD) && { cmake -S . -B $(BUILD) $(CMAKE_FLAGS) $(EXTRA_CMAKE_FLAGS) && \
-	  cmake --build $(BUILD) -j $(JOBS) --target stimulus; } >$(BUILD)/build.log 2>&1 || \
-	  { cat $(BUILD)/build.log; echo "make run: the build failed; its output is above." >&2; exit 1; }
+	$(call quiet_build,$(BUILD),$(CMAKE_FLAGS) $(EXTRA_CMAKE_FLAGS),--target stimulus)
 	@./scripts/run.sh ./$(BUILD)/stimulus/stimulus $(ARGS)
 
 test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
-	./scripts/skip_report.sh $(BUILD)
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@./scripts/skip_report.sh $(BUILD)
 
 build-sanitize: setup
-	cmake -S . -B $(BUILD_SANITIZE) -DCMAKE_BUILD_TYPE=Debug -DKESTRAVON_SANITIZE=ON -DKESTRAVON_WINDOWS=OFF \
-	  $(EXTRA_CMAKE_FLAGS)
-	cmake --build $(BUILD_SANITIZE) -j $(JOBS)
+	$(call quiet_build,$(BUILD_SANITIZE),-DCMAKE_BUILD_TYPE=Debug -DKESTRAVON_SANITIZE=ON -DKESTRAVON_WINDOWS=OFF \
+	  $(EXTRA_CMAKE_FLAGS))
 
 # Leaks inside system libraries are suppressed; the project's own are not.
 test-sanitize: build-sanitize
-	cd $(BUILD_SANITIZE) && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	@cd $(BUILD_SANITIZE) && LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ctest --output-on-failure -j $(JOBS)
-	./scripts/skip_report.sh $(BUILD_SANITIZE)
+	@./scripts/skip_report.sh $(BUILD_SANITIZE)
 
 # The two Debian packages in $(BUILD): kestravon-stimulus (the program) and
 # libkestravon-dev (libraries, headers, CMake package, pkg-config files).

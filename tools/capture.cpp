@@ -4,9 +4,10 @@
 //   capture [--frames N] [--save F[,F...]] [--out DIR] [--set "Label=value"]...
 //
 // Frames are numbered from 1, the first frame of the stimulus loop. Each
-// --set is applied before the first frame.
+// --set is applied before the first frame. DIR is made if it is not there.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <sstream>
 #include <string>
@@ -52,6 +53,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (save.empty()) save.insert(frames);
+  // The folder is made, as `mkdir -p` would; one that cannot be is said
+  // before anything runs.
+  std::error_code madeNot;
+  std::filesystem::create_directories(out, madeNot);
+  if (madeNot) {
+    std::fprintf(stderr, "capture: cannot make the folder %s: %s\n", out.c_str(), madeNot.message().c_str());
+    return 2;
+  }
 
   int failures = 0;
   const int status = driver::runStimulus(frames, [&](int frame) {
