@@ -33,11 +33,13 @@
 // memory), scheduling.cpp (priority), display_mode.cpp, x_screens.cpp,
 // windows.cpp, gl_context.cpp (and the swap check and pacing),
 // gamma_ramp.cpp, events.cpp (and key_translation.cpp), counter.cpp,
-// desktop_safety.cpp, display_loss.cpp, keyboard_focus.cpp, mode_emulation.cpp,
+// desktop_safety.cpp, display_loss.cpp, keyboard_focus.cpp,
+// mode_emulation.cpp, randr_outputs.h (a screen's RandR outputs walked,
+// and freed, for x_screens.cpp, gamma_ramp.cpp and mode_emulation.cpp),
 // files.cpp (the run's files and standard error, on platform/posix/files.cpp,
-// which the headless backend shares; main is platform/posix/entry.cpp). This header
-// holds the one state they share and the declarations they call each
-// other by.
+// which the headless backend shares; main is platform/posix/entry.cpp).
+// This header holds the one state they share and the declarations they
+// call each other by.
 #pragma once
 
 #include <SDL.h>

@@ -16,6 +16,7 @@
 
 #include "platform/platform.h"
 #include "platform/sdl2/backend.h"
+#include "platform/sdl2/randr_outputs.h"
 
 #ifdef KESTRAVON_HAVE_X11
 #include <X11/Xlib.h>
@@ -57,28 +58,26 @@ Crtc findCrtc(DeviceContext dc) {
     return found;
   }
   const char* name = SDL_GetDisplayName(backend().display);
-  XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, attributes.root);
-  if (resources == nullptr) {
-    return found;
-  }
   RRCrtc named = 0;
   RRCrtc only = 0;
   int lit = 0;
-  for (int i = 0; i < resources->noutput; ++i) {
-    XRROutputInfo* output = XRRGetOutputInfo(display, resources, resources->outputs[i]);
-    if (output == nullptr) {
-      continue;
+  {
+    RandrOutputs outputs(display, attributes.root);
+    if (!outputs.valid()) {
+      return found;
     }
-    if (output->crtc != 0) {
+    while (outputs.next()) {
+      const XRROutputInfo* output = outputs.info();
+      if (output == nullptr || output->crtc == 0) {
+        continue;
+      }
       ++lit;
       only = output->crtc;
       if (name != nullptr && std::strcmp(output->name, name) == 0) {
         named = output->crtc;
       }
     }
-    XRRFreeOutputInfo(output);
   }
-  XRRFreeScreenResources(resources);
   found.crtc = named != 0 ? named : lit == 1 ? only : 0;
   if (found.crtc != 0) {
     found.display = display;

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "platform/sdl2/backend.h"
+#include "platform/sdl2/randr_outputs.h"
 
 #ifdef KESTRAVON_HAVE_X11
 #include <X11/Xlib.h>
@@ -39,16 +40,10 @@ bool isXwayland() {
   bool xwayland = XQueryExtension(display, "XWAYLAND", &opcode, &firstEvent, &firstError) != 0;
 #ifdef KESTRAVON_HAVE_XRANDR
   if (!xwayland && XRRQueryExtension(display, &firstEvent, &firstError) != 0) {
-    XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, DefaultRootWindow(display));
-    for (int i = 0; resources != nullptr && i < resources->noutput && !xwayland; ++i) {
-      XRROutputInfo* output = XRRGetOutputInfo(display, resources, resources->outputs[i]);
-      if (output != nullptr) {
-        xwayland = output->name != nullptr && std::strncmp(output->name, "XWAYLAND", 8) == 0;
-        XRRFreeOutputInfo(output);
-      }
-    }
-    if (resources != nullptr) {
-      XRRFreeScreenResources(resources);
+    RandrOutputs outputs(display, DefaultRootWindow(display));
+    while (!xwayland && outputs.next()) {
+      const XRROutputInfo* output = outputs.info();
+      xwayland = output != nullptr && output->name != nullptr && std::strncmp(output->name, "XWAYLAND", 8) == 0;
     }
   }
 #endif

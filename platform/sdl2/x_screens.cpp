@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/sdl2/backend.h"
+#include "platform/sdl2/randr_outputs.h"
 
 #ifdef KESTRAVON_HAVE_XRANDR
 #include <X11/Xlib.h>
@@ -46,18 +47,16 @@ std::vector<Output> listOutputs(Display* display) {
     for (int screen = 0; screen < ScreenCount(display); ++screen) {
       if (primaryPass == 1 && screen != defaultScreen) continue;
       const ::Window root = RootWindow(display, screen);
-      XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
-      if (resources == nullptr) continue;
+      RandrOutputs screenOutputs(display, root);
+      if (!screenOutputs.valid()) continue;
       const RROutput primary = XRRGetOutputPrimary(display, root);
-      for (int i = 0; i < resources->noutput; ++i) {
-        const bool isPrimary = resources->outputs[i] == primary;
+      while (screenOutputs.next()) {
+        const bool isPrimary = screenOutputs.output() == primary;
         if ((primaryPass == 1 && !isPrimary) || (primaryPass == 0 && screen == defaultScreen && isPrimary)) continue;
-        XRROutputInfo* info = XRRGetOutputInfo(display, resources, resources->outputs[i]);
+        const XRROutputInfo* info = screenOutputs.info();
         if (info == nullptr) continue;
         if (info->connection != RR_Disconnected && info->crtc != 0) outputs.push_back({screen, info->name});
-        XRRFreeOutputInfo(info);
       }
-      XRRFreeScreenResources(resources);
     }
   }
   return outputs;

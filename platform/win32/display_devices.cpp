@@ -2,13 +2,12 @@
 // Nth display attached to the desktop, the primary first; the primary is
 // left to the calls that name no device (as before any choice), another
 // display is switched with ChangeDisplaySettingsExA on its device name
-// and the canvas placed at its position (win32_platform.cpp). The table is
-// SetDeviceGammaRamp's 3 x 256 entries, retried, since drivers refuse a
-// call now and then; the display's own table is kept at the first set and
-// given back through a device context of the display itself, by
-// restoreDeviceGammaRamp and by every exit handler (desktop_safety.cpp).
-#include "platform/win32/display_devices.h"
-
+// and the canvas placed at its position (display_mode.cpp, windows.cpp).
+// The table is SetDeviceGammaRamp's 3 x 256 entries, retried, since
+// drivers refuse a call now and then; the display's own table is kept at
+// the first set and given back through a device context of the display
+// itself, by restoreDeviceGammaRamp and by every exit handler
+// (desktop_safety.cpp).
 #include <windows.h>
 
 #include <cstdint>
@@ -16,18 +15,12 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "platform/win32/desktop_safety.h"
+#include "platform/win32/backend.h"
 
 namespace Kestravon {
 namespace platform {
 
 namespace {
-
-HDC toHdc(DeviceContext dc) { return reinterpret_cast<HDC>(dc); }
-
-// The display selectDisplay chose: its device name, or empty for the
-// primary display.
-char chosenDevice[32] = {};  // DISPLAY_DEVICEA::DeviceName
 
 // Display `index` among those attached to the desktop, the primary first.
 bool attachedDisplay(int index, DISPLAY_DEVICEA& found) {
@@ -49,32 +42,39 @@ bool attachedDisplay(int index, DISPLAY_DEVICEA& found) {
   return false;
 }
 
-// The look-up table: Windows' 3 x 256 entries. Drivers refuse a call now
-// and then and take it when asked again; a few tries, a little apart.
-constexpr int kGammaEntries = 256;
+// Drivers refuse a call on the look-up table now and then and take it when
+// asked again: a few tries, a little apart.
 constexpr int kGammaTries = 5;
 constexpr DWORD kGammaRetryMs = 20;
-WORD ownRamp[3][kGammaEntries];
-char ownRampDevice[sizeof chosenDevice] = {};
-volatile LONG rampOwed = 0;
 
-bool getRamp(HDC dc, WORD (&ramp)[3][kGammaEntries]) {
+bool retried(BOOL(WINAPI* call)(HDC, LPVOID), HDC dc, win32::GammaRamp& ramp) {
   for (int attempt = 0; attempt < kGammaTries; ++attempt) {
     if (attempt > 0) Sleep(kGammaRetryMs);
-    if (GetDeviceGammaRamp(dc, ramp)) return true;
+    if (call(dc, ramp)) return true;
   }
   return false;
 }
 
-bool setRamp(HDC dc, WORD (&ramp)[3][kGammaEntries]) {
-  for (int attempt = 0; attempt < kGammaTries; ++attempt) {
-    if (attempt > 0) Sleep(kGammaRetryMs);
-    if (SetDeviceGammaRamp(dc, ramp)) return true;
-  }
-  return false;
-}
+bool getRamp(HDC dc, win32::GammaRamp& ramp) { return retried(GetDeviceGammaRamp, dc, ramp); }
 
 }  // namespace
+
+namespace win32 {
+
+bool setGammaRamp(HDC dc, GammaRamp& ramp) { return retried(SetDeviceGammaRamp, dc, ramp); }
+
+const char* selectedDevice() {
+  const char* device = backend().chosenDevice;
+  return device[0] != '\0' ? device : nullptr;
+}
+
+bool currentSettings(DEVMODEA& dm) {
+  std::memset(&dm, 0, sizeof dm);
+  dm.dmSize = sizeof dm;
+  return EnumDisplaySettingsA(selectedDevice(), ENUM_CURRENT_SETTINGS, &dm) != FALSE;
+}
+
+}  // namespace win32
 
 bool enumDisplayDevice(int index, DisplayDevice& device) {
   device = DisplayDevice();
@@ -96,64 +96,38 @@ bool enumDisplayDevice(int index, DisplayDevice& device) {
 }
 
 void selectDisplay(int index) {
+  win32::Backend& b = win32::backend();
   DISPLAY_DEVICEA found;
-  chosenDevice[0] = '\0';
+  b.chosenDevice[0] = '\0';
   // The primary stays with the calls that name no device, as before any choice.
   if (index <= 0 || !attachedDisplay(index, found)) return;
-  std::memcpy(chosenDevice, found.DeviceName, sizeof chosenDevice);
+  std::memcpy(b.chosenDevice, found.DeviceName, sizeof b.chosenDevice);
 }
 
 int gammaRampSize(DeviceContext dc) {
-  WORD ramp[3][kGammaEntries];
-  return getRamp(toHdc(dc), ramp) ? kGammaEntries : 0;
+  win32::GammaRamp ramp;
+  return getRamp(win32::toHdc(dc), ramp) ? win32::kGammaEntries : 0;
 }
 
 bool getDeviceGammaRamp(DeviceContext dc, std::uint16_t* ramp) {
-  WORD table[3][kGammaEntries];
-  if (!getRamp(toHdc(dc), table)) return false;
+  win32::GammaRamp table;
+  if (!getRamp(win32::toHdc(dc), table)) return false;
   std::memcpy(ramp, table, sizeof table);
   return true;
 }
 
 bool setDeviceGammaRamp(DeviceContext dc, const std::uint16_t* ramp) {
-  if (rampOwed == 0) {
-    if (!getRamp(toHdc(dc), ownRamp)) return false;
-    std::memcpy(ownRampDevice, chosenDevice, sizeof ownRampDevice);
-    win32::gammaRampOwed();
-    InterlockedExchange(&rampOwed, 1);
+  if (!win32::ownGammaRampKept()) {
+    win32::GammaRamp own;
+    if (!getRamp(win32::toHdc(dc), own)) return false;
+    win32::keepOwnGammaRamp(own);
   }
-  WORD table[3][kGammaEntries];
+  win32::GammaRamp table;
   std::memcpy(table, ramp, sizeof table);
-  return setRamp(toHdc(dc), table);
+  return win32::setGammaRamp(win32::toHdc(dc), table);
 }
 
 void restoreDeviceGammaRamp() { win32::giveGammaRampBack(); }
-
-namespace win32 {
-
-const char* selectedDevice() { return chosenDevice[0] != '\0' ? chosenDevice : nullptr; }
-
-bool currentSettings(DEVMODEA& dm) {
-  std::memset(&dm, 0, sizeof dm);
-  dm.dmSize = sizeof dm;
-  return EnumDisplaySettingsA(selectedDevice(), ENUM_CURRENT_SETTINGS, &dm) != FALSE;
-}
-
-// Through a device context of the display itself: the canvas window, and
-// its context, may be gone by now.
-void giveGammaRampBack() {
-  if (InterlockedExchange(&rampOwed, 0) == 0) return;
-  HDC dc = ownRampDevice[0] != '\0' ? CreateDCA(ownRampDevice, nullptr, nullptr, nullptr) : GetDC(nullptr);
-  if (dc == nullptr) return;
-  setRamp(dc, ownRamp);
-  if (ownRampDevice[0] != '\0') {
-    DeleteDC(dc);
-  } else {
-    ReleaseDC(nullptr, dc);
-  }
-}
-
-}  // namespace win32
 
 }  // namespace platform
 }  // namespace Kestravon

@@ -2,25 +2,22 @@
 // --priority asks for. Realtime is HIGH_PRIORITY_CLASS with the calling
 // thread at THREAD_PRIORITY_TIME_CRITICAL, not REALTIME_PRIORITY_CLASS,
 // which can starve the input and the desktop the program depends on.
-#include "platform/win32/scheduling.h"
-
+// While the backend paces swaps itself it holds a 1 ms timer too.
 #include <windows.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/backend.h"
 
 namespace Kestravon {
 namespace platform {
 
 namespace {
 
-int fineTimerHolds = 0;
-bool exitHandlerSet = false;
-
 void releaseAtExit() {
-  while (fineTimerHolds > 0) win32::releaseFineTimer();
+  while (win32::backend().fineTimerHolds > 0) win32::releaseFineTimer();
 }
 
 std::string lastError() {
@@ -60,21 +57,21 @@ std::string threadPriorityName(int priority) {
   }
 }
 
-bool realtimeTimerHeld = false;
-
 }  // namespace
 
 namespace win32 {
 
 void holdFineTimer() {
-  if (!exitHandlerSet) exitHandlerSet = std::atexit(releaseAtExit) == 0;
-  if (timeBeginPeriod(1) == TIMERR_NOERROR) ++fineTimerHolds;
+  Backend& b = backend();
+  if (!b.fineTimerExitHandlerSet) b.fineTimerExitHandlerSet = std::atexit(releaseAtExit) == 0;
+  if (timeBeginPeriod(1) == TIMERR_NOERROR) ++b.fineTimerHolds;
 }
 
 void releaseFineTimer() {
-  if (fineTimerHolds == 0) return;
+  Backend& b = backend();
+  if (b.fineTimerHolds == 0) return;
   timeEndPeriod(1);
-  --fineTimerHolds;
+  --b.fineTimerHolds;
 }
 
 }  // namespace win32
@@ -96,12 +93,13 @@ bool setPriority(Priority priority, std::string& refused) {
     refused += "thread priority " + threadPriorityName(threadPriority) + " refused (" + lastError() + ")";
     granted = false;
   }
-  if (priority == Priority::Realtime && !realtimeTimerHeld) {
+  win32::Backend& b = win32::backend();
+  if (priority == Priority::Realtime && !b.realtimeTimerHeld) {
     win32::holdFineTimer();
-    realtimeTimerHeld = true;
-  } else if (priority != Priority::Realtime && realtimeTimerHeld) {
+    b.realtimeTimerHeld = true;
+  } else if (priority != Priority::Realtime && b.realtimeTimerHeld) {
     win32::releaseFineTimer();
-    realtimeTimerHeld = false;
+    b.realtimeTimerHeld = false;
   }
   return granted;
 }
@@ -112,7 +110,7 @@ std::string describeScheduling() {
   std::string text = "priority class ";
   text += name != nullptr ? name : std::to_string(priorityClass);
   text += ", thread " + threadPriorityName(GetThreadPriority(GetCurrentThread()));
-  text += fineTimerHolds > 0 ? ", timer 1 ms" : ", timer default";
+  text += win32::backend().fineTimerHolds > 0 ? ", timer 1 ms" : ", timer default";
   return text;
 }
 
