@@ -24,16 +24,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 program=$1
 faulty=$2
 cursor=$3
-work=$(mktemp -d)
-# The Escape exit and the aborts leave the stack by design; a leak check
-# at their exit says nothing about the program's code (see program_test.sh).
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-trap 'stop_xorg; rm -rf "$work"' EXIT
-
-if ! start_xorg_dummy "$here/dummy.conf" "$work/xorg.log"; then
-  echo "SKIPPED: Xorg with the dummy driver cannot run here (scripts/setup.sh installs it; it needs root)"
-  exit 0
-fi
+e2e_begin
+xorg_dummy_or_skip dummy.conf
 expect_screen "desktop" 1280x1024
 [ "$("$cursor" focus)" = PointerRoot ] && pass "desktop: focus PointerRoot" || fail "desktop: focus $("$cursor" focus)"
 
@@ -113,9 +105,7 @@ through_box() {
 "$program" 2>"$work/err" &
 pid=$!
 expect_switched "Escape"
-wait_for_window "Kestravon Main Window"
-canvas=$(window_id "Kestravon Main Window")
-[ -n "$canvas" ] && xdotool windowfocus --sync "$canvas" 2>/dev/null
+wait_for_canvas "Escape" && focus_canvas
 xdotool key Escape
 wait_pid $pid 10
 expect_status "Escape" 128
@@ -137,7 +127,7 @@ expect_desktop "destroyed canvas"
 "$program" --timing "$work/unmapped.csv" 2>"$work/err" &
 pid=$!
 expect_switched "unmapped canvas"
-wait_for_window "Kestravon Main Window"
+wait_for_canvas "unmapped canvas"
 xdotool windowunmap "$(window_id "Kestravon Main Window")"
 wait_pid $pid 10
 expect_status "unmapped canvas" 15
@@ -150,7 +140,7 @@ expect_desktop "unmapped canvas"
 "$program" 2>"$work/err" &
 pid=$!
 expect_switched "connection cut"
-wait_for_window "Kestravon Main Window"
+wait_for_canvas "connection cut"
 "$cursor" kill-client "$(window_id "Kestravon Main Window")"
 wait_pid $pid 10
 expect_status "connection cut" 15
@@ -162,7 +152,7 @@ expect_desktop "connection cut"
 "$program" 2>"$work/err" &
 pid=$!
 expect_switched "kill -9"
-wait_for_window "Kestravon Main Window"
+wait_for_canvas "kill -9"
 kill -9 $pid
 wait_pid $pid 10
 expect_status "kill -9" 137

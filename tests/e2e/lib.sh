@@ -1,5 +1,6 @@
 # shellcheck shell=bash
-# Callers set probe (png_probe) and work (a scratch folder) where the checks need them.
+# Callers set probe (png_probe) where the checks need it; e2e_begin sets work
+# (a scratch folder).
 # shellcheck disable=SC2154
 # Helpers for the end-to-end scripts: checks of the running program, its
 # statuses and its screen (the X servers come from x_servers.sh).
@@ -8,6 +9,78 @@
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
+
+# --- what every script does first -------------------------------------------
+
+# e2e_begin: makes the scratch folder $work and sets the trap that, when
+# the script ends, runs its own clean-up (a function named cleanup, where
+# it defines one), stops the X server it started and removes $work.
+# In a sanitizer build: the Escape exit leaves the stack (the canvas among
+# it) by design, and the GL driver is unloaded before a leak check could
+# name it, so a leak check at exit says nothing about the program's code.
+e2e_begin() {
+  work=$(mktemp -d)
+  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+  trap e2e_end EXIT
+}
+
+e2e_end() {
+  ! declare -F cleanup >/dev/null || cleanup
+  stop_xvfb
+  stop_xorg
+  rm -rf "$work"
+}
+
+# e2e_xvfb GEOMETRY [ARGS]: a private Xvfb (see start_xvfb), or the script
+# ends with status 1.
+e2e_xvfb() { start_xvfb "$@" || exit 1; }
+
+# xorg_dummy_or_skip CONFIG: Xorg with the dummy driver and CONFIG (a file
+# beside this one), its log in $work; where it cannot run here the script
+# ends, reported skipped (status 0).
+xorg_dummy_or_skip() {
+  if ! start_xorg_dummy "$(dirname "${BASH_SOURCE[0]}")/$1" "$work/${1%.conf}.log"; then
+    echo "SKIPPED: Xorg with the dummy driver cannot run here (scripts/setup.sh installs it; it needs root)"
+    exit 0
+  fi
+}
+
+# start_canvas WHAT ERR COMMAND...: starts COMMAND (the program) in the
+# background with its standard error in ERR, sets pid, and waits until its
+# canvas window shows; fails WHAT, with what the program said, when none does.
+start_canvas() {
+  local what=$1 err=$2
+  shift 2
+  "$@" 2>"$err" &
+  pid=$!
+  wait_for_window "Kestravon Main Window" && return 0
+  fail "$what: no canvas window: $(head -c 2000 "$err")"
+  return 1
+}
+
+# focus_canvas: gives the canvas the keyboard focus, as no window manager does.
+focus_canvas() { xdotool windowfocus --sync "$(window_id "Kestravon Main Window")" 2>/dev/null; }
+
+# --- waits on a condition, each bounded in time (those given WHAT fail it
+# when the bound passes) -------------------------------------------------------
+
+# eventually SECONDS COMMAND...: runs COMMAND until it succeeds, for at most SECONDS.
+eventually() {
+  local limit=$1
+  shift
+  for _ in $(seq $((limit * 5))); do
+    "$@" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# wait_for_canvas WHAT: the program's canvas window shows (within 30 s).
+wait_for_canvas() {
+  wait_for_window "Kestravon Main Window" && return 0
+  fail "$1: no canvas window"
+  return 1
+}
 
 # wait_pid PID SECONDS: waits for the process to end (killing it after
 # SECONDS) and sets STATUS to its exit status.
@@ -48,17 +121,6 @@ screenshot_with_bars() {
   for _ in $(seq 40); do
     import -window root "$1"
     [ "$("$probe" "$1" count 000000 150 "$2" 870 "$2")" != 721 ] && return 0
-  done
-  return 1
-}
-
-# eventually SECONDS COMMAND...: runs COMMAND until it succeeds, for at most SECONDS.
-eventually() {
-  local limit=$1
-  shift
-  for _ in $(seq $((limit * 5))); do
-    "$@" && return 0
-    sleep 0.2
   done
   return 1
 }

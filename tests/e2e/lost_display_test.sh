@@ -16,9 +16,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
 program=$1
 faulty=$2
-work=$(mktemp -d)
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-trap 'stop_xvfb; rm -rf "$work"' EXIT
+e2e_begin
 text="Kestravon Notification: Lost the connection to the display."
 
 box_shown() { [ -n "$(window_id "Kestravon Notification")" ]; }
@@ -46,25 +44,21 @@ lose_display() {
 }
 
 # --- in the middle of its frames ------------------------------------------------
-start_xvfb 1024x768x24 || exit 1
-"$program" 2>"$work/err" &
-pid=$!
-wait_for_window "Kestravon Main Window" || fail "frames: no canvas"
+e2e_xvfb 1024x768x24
+start_canvas "frames" "$work/err" "$program"
 sleep 0.5
 lose_display "frames" $pid
 
 # --- while the failure box waits ---------------------------------------------------
-start_xvfb 1024x768x24 || exit 1
+e2e_xvfb 1024x768x24
 "$faulty" context-refused 2>"$work/err" &
 pid=$!
 eventually 15 box_shown || fail "box: no box"
 lose_display "box" $pid
 
 # --- the canvas window destroyed by another program -----------------------------------
-start_xvfb 1024x768x24 || exit 1
-"$program" --timing "$work/timing.csv" 2>"$work/err" &
-pid=$!
-wait_for_window "Kestravon Main Window" || fail "destroyed canvas: no canvas"
+e2e_xvfb 1024x768x24
+start_canvas "destroyed canvas" "$work/err" "$program" --timing "$work/timing.csv"
 # Frames presented first (a sanitizer build opens slowly): a timing row is
 # written within a second of the first frame.
 eventually 20 grep -q '^2,' "$work/timing.csv" || fail "destroyed canvas: no frame presented"

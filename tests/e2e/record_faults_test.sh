@@ -21,18 +21,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tests/e2e/lib.sh
 . "$here/lib.sh"
 program=$1
-work=$(mktemp -d)
-full="$work/full"
 mounted=0
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-cleanup() {
-  stop_xvfb
-  [ "$mounted" = 1 ] && umount "$full"
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-start_xvfb 1024x768x24 || exit 1
+cleanup() { [ "$mounted" = 0 ] || umount "$full"; }
+e2e_begin
+full="$work/full"
+e2e_xvfb 1024x768x24
 
 # --- a full file system at start ----------------------------------------------------
 mkdir -p "$full"
@@ -109,9 +102,7 @@ for end in "INT 130 120" "TERM 143 0"; do
   read -r signal status after <<<"$end"
   rm -f "$work/record.csv" "$work/timing.csv"
   # (A shell starts a background job with SIGINT ignored; a terminal's Ctrl-C finds it not.)
-  env --default-signal=INT "$program" --timing "$work/timing.csv" 2>"$work/err" &
-  pid=$!
-  wait_for_window "Kestravon Main Window" || fail "SIG$signal: no canvas"
+  start_canvas "SIG$signal" "$work/err" env --default-signal=INT "$program" --timing "$work/timing.csv"
   # The rows reach the file once a second: signal mid-second, after the first frame at least.
   eventually 10 has_timing_rows "$after" || fail "SIG$signal: no timing rows"
   sleep 0.5
@@ -128,10 +119,8 @@ done
 # Nothing can run at SIGKILL: every change must be in the file already,
 # and the timing rows up to the last second.
 rm -f "$work/record.csv" "$work/timing.csv"
-"$program" --record "$work/record.csv" --timing "$work/timing.csv" 2>"$work/err" &
-pid=$!
-wait_for_window "Kestravon Main Window" || fail "kill -9: no canvas"
-xdotool windowfocus --sync "$(window_id "Kestravon Main Window")" key --delay 150 Down Right Right Right 2>/dev/null
+start_canvas "kill -9" "$work/err" "$program" --record "$work/record.csv" --timing "$work/timing.csv" && focus_canvas
+xdotool key --delay 150 Down Right Right Right
 sleep 2.5
 kill -KILL $pid
 wait_pid $pid 5

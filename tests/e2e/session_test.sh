@@ -14,15 +14,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
 program=$1
 probe=$2
-work=$(mktemp -d)
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-cleanup() {
-  stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-start_xvfb 1024x768x24 || exit 1
+e2e_begin
+e2e_xvfb 1024x768x24
 
 rows() { grep -c '^[0-9]' "$1" 2>/dev/null; }  # the settings, not the column names
 has_rows() { [ "$(rows "$1")" -ge "$2" ]; }
@@ -32,13 +25,7 @@ has_rows() { [ "$(rows "$1")" -ge "$2" ]; }
 start_session() {
   local what=$1 file=$2
   shift 2
-  "$program" --results "$file" "$@" 2>"$work/err" &
-  pid=$!
-  if wait_for_window "Kestravon Main Window"; then
-    xdotool windowfocus --sync "$(window_id "Kestravon Main Window")" 2>/dev/null
-  else
-    fail "$what: no canvas window: $(cat "$work/err")"
-  fi
+  start_canvas "$what" "$work/err" "$program" --results "$file" "$@" && focus_canvas
 }
 
 # adjust_and_accept WHAT FILE N: once the trial shows its bars, Left, Left,

@@ -22,11 +22,10 @@ program=$1
 faulty=$2
 gamma=$3
 cursor=$4
-work=$(mktemp -d)
+e2e_begin
 # In a sanitizer build the crash must reach the program's own handler, as
 # in the shipped build, rather than the sanitizer's report and exit 1.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0:handle_segv=0:handle_sigbus=0:handle_sigfpe=0"
-trap 'stop_xorg; rm -rf "$work"' EXIT
+export ASAN_OPTIONS="$ASAN_OPTIONS:handle_segv=0:handle_sigbus=0:handle_sigfpe=0"
 
 # ramp [SCREEN]: "entries crc middle" of the screen's RandR ramp.
 ramp() { DISPLAY="${base}.${1:-0}" "$gamma" randr | cut -d' ' -f1-3; }
@@ -50,10 +49,7 @@ expect_inverse() {
   fi
 }
 
-if ! start_xorg_dummy "$here/dummy_two_screens.conf" "$work/xorg2.log"; then
-  echo "SKIPPED: Xorg with the dummy driver cannot run here (scripts/setup.sh installs it; it needs root)"
-  exit 0
-fi
+xorg_dummy_or_skip dummy_two_screens.conf
 base=${DISPLAY%.*}
 
 # --- two screens: --screen 1 ---------------------------------------------------------
