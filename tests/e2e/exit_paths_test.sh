@@ -57,15 +57,6 @@ expect_focus() {
   [ "$(focus)" = PointerRoot ] && pass "$1: focus PointerRoot again" || fail "$1: focus $(focus) (PointerRoot before)"
 }
 
-# wait_stopped PID: waits until the process has stopped itself (fault_program --pause).
-wait_stopped() {
-  for _ in $(seq 200); do
-    case "$(ps -o stat= -p "$1" 2>/dev/null)" in T*) return 0 ;; "") return 1 ;; esac
-    sleep 0.1
-  done
-  return 1
-}
-
 # at_fault WHAT PID: fault_program paused at its fault; checks the screen
 # there, then lets it go on.
 at_fault() {

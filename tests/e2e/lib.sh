@@ -82,6 +82,40 @@ wait_for_canvas() {
   return 1
 }
 
+# count_rows FILE: how many rows FILE holds (lines that start with a digit:
+# frames, changes or settings, not headers or column names); 0 with no FILE.
+count_rows() {
+  local n
+  n=$(grep -c '^[0-9]' "$1" 2>/dev/null)
+  echo "${n:-0}"
+}
+
+# has_rows FILE N: FILE exists and holds N rows or more.
+has_rows() { [ -e "$1" ] && [ "$(count_rows "$1")" -ge "$2" ]; }
+
+# wait_for_rows WHAT FILE N [SECONDS]: FILE exists and holds N rows or more
+# within SECONDS (20 unless given). Timing rows reach the file once a second.
+wait_for_rows() {
+  local limit=${4:-20}
+  eventually "$limit" has_rows "$2" "$3" && return 0
+  if [ -e "$2" ]; then
+    fail "$1: $(count_rows "$2") rows in $(basename "$2") after $limit s, $3 awaited"
+  else
+    fail "$1: no $(basename "$2") after $limit s"
+  fi
+  return 1
+}
+
+# wait_stopped PID: waits (up to 20 s) until the process has stopped itself
+# (fault_program --pause); status 1 when it ends or runs on instead.
+wait_stopped() {
+  for _ in $(seq 200); do
+    case "$(ps -o stat= -p "$1" 2>/dev/null)" in T*) return 0 ;; "") return 1 ;; esac
+    sleep 0.1
+  done
+  return 1
+}
+
 # wait_pid PID SECONDS: waits for the process to end (killing it after
 # SECONDS) and sets STATUS to its exit status.
 wait_pid() {

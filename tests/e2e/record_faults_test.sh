@@ -97,14 +97,13 @@ expect_end_report "signal after the failure"
 # --- a catchable end: every frame counted is a row ------------------------------------
 # Ctrl-C once the stimulus runs, and SIGTERM just after the canvas opens:
 # the rows still buffered are written, and the summary is said.
-has_timing_rows() { [ "$(grep -Ec '^[0-9]+,' "$work/timing.csv")" -ge "$1" ]; }
 for end in "INT 130 120" "TERM 143 0"; do
   read -r signal status after <<<"$end"
   rm -f "$work/record.csv" "$work/timing.csv"
   # (A shell starts a background job with SIGINT ignored; a terminal's Ctrl-C finds it not.)
   start_canvas "SIG$signal" "$work/err" env --default-signal=INT "$program" --timing "$work/timing.csv"
   # The rows reach the file once a second: signal mid-second, after the first frame at least.
-  eventually 10 has_timing_rows "$after" || fail "SIG$signal: no timing rows"
+  wait_for_rows "SIG$signal" "$work/timing.csv" "$after" 10
   sleep 0.5
   kill -"$signal" $pid
   wait_pid $pid 10

@@ -17,9 +17,6 @@ probe=$2
 e2e_begin
 e2e_xvfb 1024x768x24
 
-rows() { grep -c '^[0-9]' "$1" 2>/dev/null; }  # the settings, not the column names
-has_rows() { [ "$(rows "$1")" -ge "$2" ]; }
-
 # start_session WHAT FILE OPTIONS...: starts the program on a session and
 # gives its canvas the focus (no window manager does); sets pid.
 start_session() {
@@ -36,7 +33,7 @@ adjust_and_accept() {
     pass "$1: the console is hidden" || fail "$1: something drawn where the console would be"
   xdotool key --delay 150 Left Left Right Return
   eventually 5 has_rows "$2" "$3" && pass "$1: written the moment it was accepted" ||
-    fail "$1: $(rows "$2") settings in the file"
+    fail "$1: $(count_rows "$2") settings in the file"
 }
 
 # --- three trials to the end -------------------------------------------------------
@@ -72,7 +69,7 @@ adjust_and_accept "kill -9, trial 1" "$work/s2.csv" 1
 adjust_and_accept "kill -9, trial 2" "$work/s2.csv" 2
 kill -9 $pid
 wait_pid $pid 5
-[ "$(rows "$work/s2.csv")" = 2 ] && [ "$(tail -c 1 "$work/s2.csv" | od -An -c | tr -d ' ')" = '\n' ] &&
+[ "$(count_rows "$work/s2.csv")" = 2 ] && [ "$(tail -c 1 "$work/s2.csv" | od -An -c | tr -d ' ')" = '\n' ] &&
   pass "kill -9: both accepted settings kept, in whole rows" || fail "kill -9: $(cat "$work/s2.csv")"
 
 # --- Escape in the middle ----------------------------------------------------------

@@ -125,8 +125,7 @@ expect_mode_switched "ramp reset" 15
 expect_inverse "ramp reset: before"
 # Once the stimulus runs (its rows reach the file after a second): a table
 # changed during the canvas's opening is a table that did not stay loaded.
-has_rows() { grep -q '^[0-9]' "$work/reset.csv" 2>/dev/null; }
-eventually 15 has_rows || fail "ramp reset: no frames"
+wait_for_rows "ramp reset" "$work/reset.csv" 1 15
 output=$(xrandr --current | awk '/ connected/ {print $1; exit}')
 xrandr --output "$output" --gamma 1:1:1
 expect_inverse "ramp reset: loaded again"
@@ -142,10 +141,7 @@ expect_ramp "ramp reset: after" "$own"
 pid=$!
 expect_mode_switched "crash" 15
 expect_inverse "crash: at the fault"
-for _ in $(seq 100); do
-  case "$(ps -o stat= -p $pid 2>/dev/null)" in T*) break ;; esac
-  sleep 0.1
-done
+wait_stopped $pid || fail "crash: never reached the fault: $(cat "$work/err")"
 kill -CONT $pid 2>/dev/null
 wait_pid $pid 10
 expect_status "crash" 139

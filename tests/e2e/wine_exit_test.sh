@@ -83,8 +83,7 @@ expect_square_root "Escape: during the run"
 wait_for_canvas "Escape" && xdotool mousemove 512 384
 # Another program resets the ramp mid-run (once the stimulus runs: its rows
 # reach the file after a second): loaded again within a second.
-has_rows() { grep -q '^[0-9]' "$work/timing.csv" 2>/dev/null; }
-eventually 15 has_rows || fail "ramp reset: no frames"
+wait_for_rows "ramp reset" "$work/timing.csv" 1 15
 xgamma -gamma 1.0 2>/dev/null
 [ "$("$gamma" vidmode)" = "$own" ] && pass "ramp reset by another program" || fail "xgamma did not reset the ramp"
 expect_square_root "ramp reset: loaded again"
