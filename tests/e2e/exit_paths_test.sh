@@ -87,7 +87,7 @@ through_box() {
       xdotool windowfocus --sync "$box" key Return 2>/dev/null
       break
     fi
-    sleep 0.2
+    sleep 0.2  # between looks for the box
   done
   wait_pid "$2" 15
 }
@@ -106,7 +106,7 @@ expect_desktop "Escape"
 "$program" 2>"$work/err" &
 pid=$!
 expect_switched "destroyed canvas"
-sleep 0.5
+wait_for_canvas "destroyed canvas"
 xdotool windowclose "$(window_id "Kestravon Main Window")"
 wait_pid $pid 10
 expect_status "destroyed canvas" 15

@@ -29,7 +29,7 @@ run_for() {
   shift
   if start_canvas "$*" "$work/stderr" "$@"; then
     focus_canvas
-    sleep "$seconds"
+    sleep "$seconds"  # the run measured
     [ -z "${SHOT:-}" ] || import -window root "$SHOT"
     xdotool key Escape
   fi

@@ -21,12 +21,12 @@ cleanup() { [ -z "${flood_pid:-}" ] || kill "$flood_pid" 2>/dev/null; }
 e2e_begin
 e2e_xvfb 1024x768x24
 
-# start_program WHAT: runs the program, waits for its canvas and gives it
-# the keyboard focus; sets pid.
+# start_program WHAT: runs the program, waits for its canvas, gives it the
+# keyboard focus and waits until it shows the stimulus; sets pid.
 start_program() {
   start_canvas "$1" "$work/err" "$program" || exit 1
   focus_canvas
-  sleep 0.5
+  wait_for_stimulus "$1"
 }
 
 # escape_ms: presses Escape and prints how long the program took to end,
@@ -38,7 +38,7 @@ escape_ms() {
   start=$(date +%s%N)
   for _ in $(seq 1000); do
     kill -0 "$pid" 2>/dev/null || break
-    sleep 0.005
+    sleep 0.005  # the resolution of the time measured
   done
   echo $((($(date +%s%N) - start) / 1000000))
 }
@@ -64,6 +64,8 @@ echo "Escape took $elapsed_ms ms after 10 s of motion at 1000 Hz ($baseline_ms m
 start_program "keys during a flood"
 "$flood" 1000 6 >/dev/null &
 flood_pid=$!
+# The keys go in among the motion, a second into the six, at a person's
+# pace: these pauses are the scenario, not waits for the program.
 sleep 1
 xdotool key Down
 sleep 0.3
@@ -73,7 +75,7 @@ for _ in 1 2 3; do
 done
 wait "$flood_pid"
 flood_pid=
-sleep 0.5
+# The keys went in seconds ago: the first frame with bars must show them.
 if screenshot_with_bars "$work/bars.png" 304; then
   check_row "$work/bars.png" 304 9 32 && pass "three Rights made the bars 9 pixels wide" ||
     fail "upper row after the keys: $("$probe" "$work/bars.png" runs 304 150 870 | tr '\n' ' ')"

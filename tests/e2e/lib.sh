@@ -106,6 +106,19 @@ wait_for_rows() {
   return 1
 }
 
+# stimulus_shown PNG: a screenshot taken now (PNG) shows the canvas drawn:
+# the fixation mark's centre is white. Needs $probe (png_probe).
+stimulus_shown() { import -window root "$1" && [ "$("$probe" "$1" 512 384)" = FFFFFF ]; }
+
+# wait_for_stimulus WHAT [SECONDS]: a screenshot shows the stimulus within
+# SECONDS (20 unless given): the program presents its frames.
+wait_for_stimulus() {
+  local limit=${2:-20}
+  eventually "$limit" stimulus_shown "$work/stimulus.png" && return 0
+  fail "$1: no stimulus on the screen after $limit s (the fixation mark's centre: $("$probe" "$work/stimulus.png" 512 384 2>&1))"
+  return 1
+}
+
 # wait_stopped PID: waits (up to 20 s) until the process has stopped itself
 # (fault_program --pause); status 1 when it ends or runs on instead.
 wait_stopped() {
@@ -178,8 +191,8 @@ check_stimulus_session() {
     xdotool search --name . getwindowname %@ 2>&1 | head -20
     return
   fi
-  sleep 1
-  kill -0 "$pid" 2>/dev/null && pass "still running after a second" || fail "program ended early"
+  wait_for_stimulus "the program" && pass "the stimulus on the screen"
+  kill -0 "$pid" 2>/dev/null && pass "still running with the stimulus shown" || fail "program ended early"
   canvas=$(window_id "Kestravon Main Window")
 
   import -window root "$work/shot.png"
@@ -249,9 +262,26 @@ bar_width_shows_7() {
     [ "$("$probe" "$work/after.png" count FFFFFF 186 65 186 71)" = 7 ]
 }
 
+# box_drawn BOX PNG: a screenshot taken now (PNG) shows the window BOX
+# mapped and drawn: more over it than one colour (its text and button, not
+# its background alone). Needs $probe (png_probe).
+box_drawn() {
+  local x y w h l t r b
+  read -r x y w h < <(xwininfo -id "$1" 2>/dev/null | awk '/Absolute upper-left X:/ { x = $4 }
+    /Absolute upper-left Y:/ { y = $4 } /Width:/ { w = $2 } /Height:/ { h = $2 }
+    /Map State: IsViewable/ { shown = 1 } END { if (shown) print x, y, w, h }')
+  [ -n "${h:-}" ] || return 1
+  import -window root "$2" || return 1
+  # Only what lies on the screen.
+  read -r r b < <(xwininfo -root | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w - 1, h - 1 }')
+  l=$((x > 0 ? x : 0)) t=$((y > 0 ? y : 0))
+  r=$((x + w - 1 < r ? x + w - 1 : r)) b=$((y + h - 1 < b ? y + h - 1 : b))
+  [ "$("$probe" "$2" count "$("$probe" "$2" "$l" "$t")" "$l" "$t" "$r" "$b")" -lt $(((r - l + 1) * (b - t + 1))) ]
+}
+
 # dismiss_notification PID: waits for the program to end, pressing Return in
-# the notification box whenever one shows (saving a screenshot of it as
-# $work/box.png); sets STATUS, and BOX (1 when a box was shown).
+# the notification box whenever one shows (saving a screenshot of it, once
+# drawn, as $work/box.png); sets STATUS, and BOX (1 when a box was shown).
 dismiss_notification() {
   local pid=$1 box
   BOX=0
@@ -260,11 +290,11 @@ dismiss_notification() {
     box=$(window_id "Kestravon Notification")
     if [ -n "$box" ]; then
       BOX=1
-      sleep 0.3
-      import -window root "$work/box.png"
+      # The screenshot is for a person to read; the box is dismissed either way.
+      eventually 5 box_drawn "$box" "$work/box.png" || echo "note: the box showed nothing over its background within 5 s"
       xdotool windowfocus --sync "$box" key Return 2>/dev/null
     fi
-    sleep 0.2
+    sleep 0.2  # between looks for the box
   done
   wait_pid "$pid" 10
 }

@@ -32,7 +32,7 @@ lose_display() {
   XVFB_PID=
   for _ in $(seq 100); do
     kill -0 "$pid" 2>/dev/null || break
-    sleep 0.02
+    sleep 0.02  # the resolution of the time measured
   done
   elapsed=$((($(date +%s%N) - start) / 1000000))
   wait_pid "$pid" 5
@@ -44,9 +44,11 @@ lose_display() {
 }
 
 # --- in the middle of its frames ------------------------------------------------
+# Its timing file shows when the frames run: a row is written within a
+# second of the first frame.
 e2e_xvfb 1024x768x24
-start_canvas "frames" "$work/err" "$program"
-sleep 0.5
+start_canvas "frames" "$work/err" "$program" --timing "$work/frames.csv"
+wait_for_rows "frames" "$work/frames.csv" 2
 lose_display "frames" $pid
 
 # --- while the failure box waits ---------------------------------------------------

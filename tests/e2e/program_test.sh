@@ -24,11 +24,14 @@ check_stimulus_session $pid
 if start_canvas "recorded session" "$work/stderr" \
   "$program" --record "$work/record.csv" --timing "$work/timing.csv" --set "Bar Width=8"; then
   focus_canvas
-  sleep 1
+  wait_for_stimulus "recorded session"
+  before=$(count_rows "$work/record.csv")
   xdotool key Down
-  sleep 0.3
+  eventually 5 bar_width_selected || fail "recorded session: Down did not select Bar Width"
   xdotool key Right
-  sleep 1
+  wait_for_rows "recorded session: the change" "$work/record.csv" $((before + 1))
+  # More than a second of frames, as the timing check below asks.
+  wait_for_rows "recorded session" "$work/timing.csv" 61
   xdotool key Escape
 fi
 wait_pid $pid 10

@@ -140,7 +140,7 @@ expect_own_ramp "Ctrl-C: after"
 "$wine" "$build/stimulus/stimulus.exe" --gamma 2.0 2>"$work/err" &
 pid=$!
 expect_mode_switched "SIGTERM" 20
-sleep 0.5
+wait_for_canvas "SIGTERM"
 kill -s TERM $pid
 wait_pid $pid 10
 expect_status "SIGTERM" 143

@@ -34,7 +34,8 @@ check_stimulus_session $!
 if start_canvas "--priority realtime" "$work/stderr" \
   "$wine" "$build/stimulus/stimulus.exe" --priority realtime --timing "$work/timing.csv"; then
   focus_canvas
-  sleep 5
+  # Five seconds of frames for the mean interval below.
+  wait_for_rows "--priority realtime" "$work/timing.csv" 300 30
   xdotool key Escape
 fi
 wait_pid $pid 10
