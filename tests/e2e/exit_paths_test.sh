@@ -24,16 +24,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 program=$1
 faulty=$2
 cursor=$3
-work=$(mktemp -d)
-# The Escape exit and the aborts leave the stack by design; a leak check
-# at their exit says nothing about the program's code (see program_test.sh).
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-trap 'stop_xorg; rm -rf "$work"' EXIT
-
-if ! start_xorg_dummy "$here/dummy.conf" "$work/xorg.log"; then
-  echo "SKIPPED: Xorg with the dummy driver cannot run here (scripts/setup.sh installs it; it needs root)"
-  exit 0
-fi
+e2e_begin
+xorg_dummy_or_skip dummy.conf
 expect_screen "desktop" 1280x1024
 [ "$("$cursor" focus)" = PointerRoot ] && pass "desktop: focus PointerRoot" || fail "desktop: focus $("$cursor" focus)"
 
@@ -63,15 +55,6 @@ expect_desktop() {
 # no window manager: the desktop takes keys again.
 expect_focus() {
   [ "$(focus)" = PointerRoot ] && pass "$1: focus PointerRoot again" || fail "$1: focus $(focus) (PointerRoot before)"
-}
-
-# wait_stopped PID: waits until the process has stopped itself (fault_program --pause).
-wait_stopped() {
-  for _ in $(seq 200); do
-    case "$(ps -o stat= -p "$1" 2>/dev/null)" in T*) return 0 ;; "") return 1 ;; esac
-    sleep 0.1
-  done
-  return 1
 }
 
 # at_fault WHAT PID: fault_program paused at its fault; checks the screen
@@ -104,7 +87,7 @@ through_box() {
       xdotool windowfocus --sync "$box" key Return 2>/dev/null
       break
     fi
-    sleep 0.2
+    sleep 0.2  # between looks for the box
   done
   wait_pid "$2" 15
 }
@@ -113,9 +96,7 @@ through_box() {
 "$program" 2>"$work/err" &
 pid=$!
 expect_switched "Escape"
-wait_for_window "Kestravon Main Window"
-canvas=$(window_id "Kestravon Main Window")
-[ -n "$canvas" ] && xdotool windowfocus --sync "$canvas" 2>/dev/null
+wait_for_canvas "Escape" && focus_canvas
 xdotool key Escape
 wait_pid $pid 10
 expect_status "Escape" 128
@@ -125,7 +106,7 @@ expect_desktop "Escape"
 "$program" 2>"$work/err" &
 pid=$!
 expect_switched "destroyed canvas"
-sleep 0.5
+wait_for_canvas "destroyed canvas"
 xdotool windowclose "$(window_id "Kestravon Main Window")"
 wait_pid $pid 10
 expect_status "destroyed canvas" 15
@@ -137,7 +118,7 @@ expect_desktop "destroyed canvas"
 "$program" --timing "$work/unmapped.csv" 2>"$work/err" &
 pid=$!
 expect_switched "unmapped canvas"
-wait_for_window "Kestravon Main Window"
+wait_for_canvas "unmapped canvas"
 xdotool windowunmap "$(window_id "Kestravon Main Window")"
 wait_pid $pid 10
 expect_status "unmapped canvas" 15
@@ -150,7 +131,7 @@ expect_desktop "unmapped canvas"
 "$program" 2>"$work/err" &
 pid=$!
 expect_switched "connection cut"
-wait_for_window "Kestravon Main Window"
+wait_for_canvas "connection cut"
 "$cursor" kill-client "$(window_id "Kestravon Main Window")"
 wait_pid $pid 10
 expect_status "connection cut" 15
@@ -162,7 +143,7 @@ expect_desktop "connection cut"
 "$program" 2>"$work/err" &
 pid=$!
 expect_switched "kill -9"
-wait_for_window "Kestravon Main Window"
+wait_for_canvas "kill -9"
 kill -9 $pid
 wait_pid $pid 10
 expect_status "kill -9" 137

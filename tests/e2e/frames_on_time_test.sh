@@ -17,22 +17,19 @@ here=$(cd "$(dirname "$0")" && pwd)
 program=$1
 fault_program=$2
 probe=$3
-work=$(mktemp -d)
-chmod 755 "$work"
 busy=
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-trap '[ -n "$busy" ] && kill "$busy"; stop_xvfb; rm -rf "$work"' EXIT
+cleanup() { [ -z "$busy" ] || kill "$busy"; }
+e2e_begin
+chmod 755 "$work"
 
 # run_for SECONDS COMMAND...: runs the program COMMAND, presses Escape after
 # SECONDS on its canvas, and sets STATUS.
 run_for() {
   local seconds=$1 pid
   shift
-  "$@" 2>"$work/stderr" &
-  pid=$!
-  if wait_for_window "Kestravon Main Window"; then
-    xdotool windowfocus --sync "$(window_id "Kestravon Main Window")" 2>/dev/null
-    sleep "$seconds"
+  if start_canvas "$*" "$work/stderr" "$@"; then
+    focus_canvas
+    sleep "$seconds"  # the run measured
     [ -z "${SHOT:-}" ] || import -window root "$SHOT"
     xdotool key Escape
   fi
@@ -45,7 +42,7 @@ header_line() { grep '^# priority asked' "$1"; }
 # mean_interval FILE: the mean of the intervals after the first 30 frames.
 mean_interval() { awk -F, '/^[0-9]+,[0-9]/ && $1 > 30 { s += $2; n++ } END { if (n) printf "%.3f", s / n }' "$1"; }
 
-start_xvfb 1024x768x24 || exit 1
+e2e_xvfb 1024x768x24
 
 # --- granted -------------------------------------------------------------------
 if [ "$(id -u)" = 0 ]; then
@@ -110,16 +107,14 @@ shot_without_bars() {
   import -window root "$work/plain.png"
   [ "$("$probe" "$work/plain.png" count 000000 150 304 870 304)" = 721 ]
 }
-"$program" --photodiode bottom-right 2>"$work/stderr" &
-pid=$!
-if wait_for_window "Kestravon Main Window"; then
+if start_canvas "photodiode" "$work/stderr" "$program" --photodiode bottom-right; then
   screenshot_with_bars "$work/flash.png" 304 && patch_is "$work/flash.png" FFFFFF &&
     pass "photodiode: white on a flash frame" || fail "photodiode: not white on a flash frame"
   eventually 10 shot_without_bars && patch_is "$work/plain.png" 000000 &&
     pass "photodiode: black on a frame without the flash" || fail "photodiode: not black without the flash"
   xdotool key --window "$(window_id "Kestravon Main Window")" Escape
 fi
-wait_pid $pid 10
+wait_pid "$pid" 10
 expect_status "photodiode" 128
 
 # --- a driver that reports when swaps complete (GLX_OML_sync_control) ----------------

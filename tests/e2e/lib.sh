@@ -1,5 +1,6 @@
 # shellcheck shell=bash
-# Callers set probe (png_probe) and work (a scratch folder) where the checks need them.
+# Callers set probe (png_probe) where the checks need it; e2e_begin sets work
+# (a scratch folder).
 # shellcheck disable=SC2154
 # Helpers for the end-to-end scripts: checks of the running program, its
 # statuses and its screen (the X servers come from x_servers.sh).
@@ -8,6 +9,125 @@
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
+
+# --- what every script does first -------------------------------------------
+
+# e2e_begin: makes the scratch folder $work and sets the trap that, when
+# the script ends, runs its own clean-up (a function named cleanup, where
+# it defines one), stops the X server it started and removes $work.
+# In a sanitizer build: the Escape exit leaves the stack (the canvas among
+# it) by design, and the GL driver is unloaded before a leak check could
+# name it, so a leak check at exit says nothing about the program's code.
+e2e_begin() {
+  work=$(mktemp -d)
+  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+  trap e2e_end EXIT
+}
+
+e2e_end() {
+  ! declare -F cleanup >/dev/null || cleanup
+  stop_xvfb
+  stop_xorg
+  rm -rf "$work"
+}
+
+# e2e_xvfb GEOMETRY [ARGS]: a private Xvfb (see start_xvfb), or the script
+# ends with status 1.
+e2e_xvfb() { start_xvfb "$@" || exit 1; }
+
+# xorg_dummy_or_skip CONFIG: Xorg with the dummy driver and CONFIG (a file
+# beside this one), its log in $work; where it cannot run here the script
+# ends, reported skipped (status 0).
+xorg_dummy_or_skip() {
+  if ! start_xorg_dummy "$(dirname "${BASH_SOURCE[0]}")/$1" "$work/${1%.conf}.log"; then
+    echo "SKIPPED: Xorg with the dummy driver cannot run here (scripts/setup.sh installs it; it needs root)"
+    exit 0
+  fi
+}
+
+# start_canvas WHAT ERR COMMAND...: starts COMMAND (the program) in the
+# background with its standard error in ERR, sets pid, and waits until its
+# canvas window shows; fails WHAT, with what the program said, when none does.
+start_canvas() {
+  local what=$1 err=$2
+  shift 2
+  "$@" 2>"$err" &
+  pid=$!
+  wait_for_window "Kestravon Main Window" && return 0
+  fail "$what: no canvas window: $(head -c 2000 "$err")"
+  return 1
+}
+
+# focus_canvas: gives the canvas the keyboard focus, as no window manager does.
+focus_canvas() { xdotool windowfocus --sync "$(window_id "Kestravon Main Window")" 2>/dev/null; }
+
+# --- waits on a condition, each bounded in time (those given WHAT fail it
+# when the bound passes) -------------------------------------------------------
+
+# eventually SECONDS COMMAND...: runs COMMAND until it succeeds, for at most SECONDS.
+eventually() {
+  local limit=$1
+  shift
+  for _ in $(seq $((limit * 5))); do
+    "$@" && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# wait_for_canvas WHAT: the program's canvas window shows (within 30 s).
+wait_for_canvas() {
+  wait_for_window "Kestravon Main Window" && return 0
+  fail "$1: no canvas window"
+  return 1
+}
+
+# count_rows FILE: how many rows FILE holds (lines that start with a digit:
+# frames, changes or settings, not headers or column names); 0 with no FILE.
+count_rows() {
+  local n
+  n=$(grep -c '^[0-9]' "$1" 2>/dev/null)
+  echo "${n:-0}"
+}
+
+# has_rows FILE N: FILE exists and holds N rows or more.
+has_rows() { [ -e "$1" ] && [ "$(count_rows "$1")" -ge "$2" ]; }
+
+# wait_for_rows WHAT FILE N [SECONDS]: FILE exists and holds N rows or more
+# within SECONDS (20 unless given). Timing rows reach the file once a second.
+wait_for_rows() {
+  local limit=${4:-20}
+  eventually "$limit" has_rows "$2" "$3" && return 0
+  if [ -e "$2" ]; then
+    fail "$1: $(count_rows "$2") rows in $(basename "$2") after $limit s, $3 awaited"
+  else
+    fail "$1: no $(basename "$2") after $limit s"
+  fi
+  return 1
+}
+
+# stimulus_shown PNG: a screenshot taken now (PNG) shows the canvas drawn:
+# the fixation mark's centre is white. Needs $probe (png_probe).
+stimulus_shown() { import -window root "$1" && [ "$("$probe" "$1" 512 384)" = FFFFFF ]; }
+
+# wait_for_stimulus WHAT [SECONDS]: a screenshot shows the stimulus within
+# SECONDS (20 unless given): the program presents its frames.
+wait_for_stimulus() {
+  local limit=${2:-20}
+  eventually "$limit" stimulus_shown "$work/stimulus.png" && return 0
+  fail "$1: no stimulus on the screen after $limit s (the fixation mark's centre: $("$probe" "$work/stimulus.png" 512 384 2>&1))"
+  return 1
+}
+
+# wait_stopped PID: waits (up to 20 s) until the process has stopped itself
+# (fault_program --pause); status 1 when it ends or runs on instead.
+wait_stopped() {
+  for _ in $(seq 200); do
+    case "$(ps -o stat= -p "$1" 2>/dev/null)" in T*) return 0 ;; "") return 1 ;; esac
+    sleep 0.1
+  done
+  return 1
+}
 
 # wait_pid PID SECONDS: waits for the process to end (killing it after
 # SECONDS) and sets STATUS to its exit status.
@@ -52,17 +172,6 @@ screenshot_with_bars() {
   return 1
 }
 
-# eventually SECONDS COMMAND...: runs COMMAND until it succeeds, for at most SECONDS.
-eventually() {
-  local limit=$1
-  shift
-  for _ in $(seq $((limit * 5))); do
-    "$@" && return 0
-    sleep 0.2
-  done
-  return 1
-}
-
 # check_stimulus_session PID: the running program's canvas covers the screen
 # and shows the fixation mark, both rows of bars and the console; Down and
 # Right make the bars 7 pixels wide; Escape ends it with status 128.
@@ -82,8 +191,8 @@ check_stimulus_session() {
     xdotool search --name . getwindowname %@ 2>&1 | head -20
     return
   fi
-  sleep 1
-  kill -0 "$pid" 2>/dev/null && pass "still running after a second" || fail "program ended early"
+  wait_for_stimulus "the program" && pass "the stimulus on the screen"
+  kill -0 "$pid" 2>/dev/null && pass "still running with the stimulus shown" || fail "program ended early"
   canvas=$(window_id "Kestravon Main Window")
 
   import -window root "$work/shot.png"
@@ -153,9 +262,26 @@ bar_width_shows_7() {
     [ "$("$probe" "$work/after.png" count FFFFFF 186 65 186 71)" = 7 ]
 }
 
+# box_drawn BOX PNG: a screenshot taken now (PNG) shows the window BOX
+# mapped and drawn: more over it than one colour (its text and button, not
+# its background alone). Needs $probe (png_probe).
+box_drawn() {
+  local x y w h l t r b
+  read -r x y w h < <(xwininfo -id "$1" 2>/dev/null | awk '/Absolute upper-left X:/ { x = $4 }
+    /Absolute upper-left Y:/ { y = $4 } /Width:/ { w = $2 } /Height:/ { h = $2 }
+    /Map State: IsViewable/ { shown = 1 } END { if (shown) print x, y, w, h }')
+  [ -n "${h:-}" ] || return 1
+  import -window root "$2" || return 1
+  # Only what lies on the screen.
+  read -r r b < <(xwininfo -root | awk '/Width:/ { w = $2 } /Height:/ { h = $2 } END { print w - 1, h - 1 }')
+  l=$((x > 0 ? x : 0)) t=$((y > 0 ? y : 0))
+  r=$((x + w - 1 < r ? x + w - 1 : r)) b=$((y + h - 1 < b ? y + h - 1 : b))
+  [ "$("$probe" "$2" count "$("$probe" "$2" "$l" "$t")" "$l" "$t" "$r" "$b")" -lt $(((r - l + 1) * (b - t + 1))) ]
+}
+
 # dismiss_notification PID: waits for the program to end, pressing Return in
-# the notification box whenever one shows (saving a screenshot of it as
-# $work/box.png); sets STATUS, and BOX (1 when a box was shown).
+# the notification box whenever one shows (saving a screenshot of it, once
+# drawn, as $work/box.png); sets STATUS, and BOX (1 when a box was shown).
 dismiss_notification() {
   local pid=$1 box
   BOX=0
@@ -164,11 +290,11 @@ dismiss_notification() {
     box=$(window_id "Kestravon Notification")
     if [ -n "$box" ]; then
       BOX=1
-      sleep 0.3
-      import -window root "$work/box.png"
+      # The screenshot is for a person to read; the box is dismissed either way.
+      eventually 5 box_drawn "$box" "$work/box.png" || echo "note: the box showed nothing over its background within 5 s"
       xdotool windowfocus --sync "$box" key Return 2>/dev/null
     fi
-    sleep 0.2
+    sleep 0.2  # between looks for the box
   done
   wait_pid "$pid" 10
 }

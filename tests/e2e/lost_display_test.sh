@@ -16,9 +16,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
 program=$1
 faulty=$2
-work=$(mktemp -d)
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-trap 'stop_xvfb; rm -rf "$work"' EXIT
+e2e_begin
 text="Kestravon Notification: Lost the connection to the display."
 
 box_shown() { [ -n "$(window_id "Kestravon Notification")" ]; }
@@ -34,7 +32,7 @@ lose_display() {
   XVFB_PID=
   for _ in $(seq 100); do
     kill -0 "$pid" 2>/dev/null || break
-    sleep 0.02
+    sleep 0.02  # the resolution of the time measured
   done
   elapsed=$((($(date +%s%N) - start) / 1000000))
   wait_pid "$pid" 5
@@ -46,28 +44,25 @@ lose_display() {
 }
 
 # --- in the middle of its frames ------------------------------------------------
-start_xvfb 1024x768x24 || exit 1
-"$program" 2>"$work/err" &
-pid=$!
-wait_for_window "Kestravon Main Window" || fail "frames: no canvas"
-sleep 0.5
+# Its timing file shows when the frames run: a row is written within a
+# second of the first frame.
+e2e_xvfb 1024x768x24
+start_canvas "frames" "$work/err" "$program" --timing "$work/frames.csv"
+wait_for_rows "frames" "$work/frames.csv" 2
 lose_display "frames" $pid
 
 # --- while the failure box waits ---------------------------------------------------
-start_xvfb 1024x768x24 || exit 1
+e2e_xvfb 1024x768x24
 "$faulty" context-refused 2>"$work/err" &
 pid=$!
 eventually 15 box_shown || fail "box: no box"
 lose_display "box" $pid
 
 # --- the canvas window destroyed by another program -----------------------------------
-start_xvfb 1024x768x24 || exit 1
-"$program" --timing "$work/timing.csv" 2>"$work/err" &
-pid=$!
-wait_for_window "Kestravon Main Window" || fail "destroyed canvas: no canvas"
-# Frames presented first (a sanitizer build opens slowly): a timing row is
-# written within a second of the first frame.
-eventually 20 grep -q '^2,' "$work/timing.csv" || fail "destroyed canvas: no frame presented"
+e2e_xvfb 1024x768x24
+start_canvas "destroyed canvas" "$work/err" "$program" --timing "$work/timing.csv"
+# Frames presented first (a sanitizer build opens slowly).
+wait_for_rows "destroyed canvas" "$work/timing.csv" 2
 xdotool windowclose "$(window_id "Kestravon Main Window")"
 wait_pid $pid 5
 expect_status "destroyed canvas" 15

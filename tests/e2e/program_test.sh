@@ -12,29 +12,26 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
 program=$1
 probe=$2
-work=$(mktemp -d)
-# In a sanitizer build: the Escape exit leaves the stack (the canvas among
-# it) by design, and the GL driver is unloaded before a leak check could
-# name it, so a leak check at exit says nothing about the program's code.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-trap 'stop_xvfb; rm -rf "$work"' EXIT
+e2e_begin
 
 # --- a 1024x768 display: the program runs --------------------------------
-start_xvfb 1024x768x24 || exit 1
+e2e_xvfb 1024x768x24
 "$program" 2>"$work/stderr" &
 pid=$!
 check_stimulus_session $pid
 
 # --- the session record: options, files, summary --------------------------------
-"$program" --record "$work/record.csv" --timing "$work/timing.csv" --set "Bar Width=8" 2>"$work/stderr" &
-pid=$!
-if wait_for_window "Kestravon Main Window"; then
-  xdotool windowfocus --sync "$(window_id "Kestravon Main Window")" 2>/dev/null
-  sleep 1
+if start_canvas "recorded session" "$work/stderr" \
+  "$program" --record "$work/record.csv" --timing "$work/timing.csv" --set "Bar Width=8"; then
+  focus_canvas
+  wait_for_stimulus "recorded session"
+  before=$(count_rows "$work/record.csv")
   xdotool key Down
-  sleep 0.3
+  eventually 5 bar_width_selected || fail "recorded session: Down did not select Bar Width"
   xdotool key Right
-  sleep 1
+  wait_for_rows "recorded session: the change" "$work/record.csv" $((before + 1))
+  # More than a second of frames, as the timing check below asks.
+  wait_for_rows "recorded session" "$work/timing.csv" 61
   xdotool key Escape
 fi
 wait_pid $pid 10
@@ -61,7 +58,7 @@ grep -q 'unknown option "--recrod"' "$work/stderr" && grep -q '^usage:' "$work/s
 stop_xvfb
 
 # --- a display that cannot take 1024x768 -----------------------------------
-start_xvfb 1280x1024x24 || exit 1
+e2e_xvfb 1280x1024x24
 "$program" >"$work/stdout" 2>"$work/stderr" &
 dismiss_notification $!
 expect_status "wrong display size" 15
@@ -70,7 +67,7 @@ expect_screen "wrong display size, unchanged" 1280x1024
 stop_xvfb
 
 # --- a display without GLX ------------------------------------------------------
-start_xvfb 1024x768x24 "-extension GLX" || exit 1
+e2e_xvfb 1024x768x24 "-extension GLX"
 "$program" >"$work/stdout" 2>"$work/stderr" &
 dismiss_notification $!
 expect_status "no GLX" 15

@@ -21,18 +21,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=tests/e2e/lib.sh
 . "$here/lib.sh"
 program=$1
-work=$(mktemp -d)
-full="$work/full"
 mounted=0
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-cleanup() {
-  stop_xvfb
-  [ "$mounted" = 1 ] && umount "$full"
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-start_xvfb 1024x768x24 || exit 1
+cleanup() { [ "$mounted" = 0 ] || umount "$full"; }
+e2e_begin
+full="$work/full"
+e2e_xvfb 1024x768x24
 
 # --- a full file system at start ----------------------------------------------------
 mkdir -p "$full"
@@ -70,15 +63,19 @@ limited_run() {
     2> >(cat >"$work/err") &
   pid=$!
   eventually 10 said_failure && pass "$1: failure reported at once" || fail "$1: no report: $(cat "$work/err")"
+  # The check itself: half a second on, the program still runs.
   sleep 0.5
   kill -0 $pid 2>/dev/null && pass "$1: the stimulus runs on" || fail "$1: ended with the write"
 }
 
-# expect_end_report WHAT: the summary line, then the failure again.
+# expect_end_report WHAT: the summary line, then the failure again (once
+# the pipe's reader, which may lag the program's end, has passed it on).
+end_reported() {
+  grep -Eq '^Kestravon: [0-9]+ frames presented' "$work/err" && [ "$(grep -cxF "$failure" "$work/err")" = 2 ]
+}
 expect_end_report() {
-  sleep 0.3  # the pipe's reader
-  grep -Eq '^Kestravon: [0-9]+ frames presented' "$work/err" && [ "$(grep -cxF "$failure" "$work/err")" = 2 ] &&
-    pass "$1: summary and failure said at the end" || fail "$1: standard error was: $(cat "$work/err")"
+  eventually 5 end_reported && pass "$1: summary and failure said at the end" ||
+    fail "$1: standard error was: $(cat "$work/err")"
 }
 
 limited_run "file-size limit"
@@ -104,16 +101,14 @@ expect_end_report "signal after the failure"
 # --- a catchable end: every frame counted is a row ------------------------------------
 # Ctrl-C once the stimulus runs, and SIGTERM just after the canvas opens:
 # the rows still buffered are written, and the summary is said.
-has_timing_rows() { [ "$(grep -Ec '^[0-9]+,' "$work/timing.csv")" -ge "$1" ]; }
 for end in "INT 130 120" "TERM 143 0"; do
   read -r signal status after <<<"$end"
   rm -f "$work/record.csv" "$work/timing.csv"
   # (A shell starts a background job with SIGINT ignored; a terminal's Ctrl-C finds it not.)
-  env --default-signal=INT "$program" --timing "$work/timing.csv" 2>"$work/err" &
-  pid=$!
-  wait_for_window "Kestravon Main Window" || fail "SIG$signal: no canvas"
-  # The rows reach the file once a second: signal mid-second, after the first frame at least.
-  eventually 10 has_timing_rows "$after" || fail "SIG$signal: no timing rows"
+  start_canvas "SIG$signal" "$work/err" env --default-signal=INT "$program" --timing "$work/timing.csv"
+  # The rows reach the file once a second: once the rows awaited are there,
+  # the signal comes mid-second, with rows buffered (a time chosen, not awaited).
+  wait_for_rows "SIG$signal" "$work/timing.csv" "$after" 10
   sleep 0.5
   kill -"$signal" $pid
   wait_pid $pid 10
@@ -128,11 +123,14 @@ done
 # Nothing can run at SIGKILL: every change must be in the file already,
 # and the timing rows up to the last second.
 rm -f "$work/record.csv" "$work/timing.csv"
-"$program" --record "$work/record.csv" --timing "$work/timing.csv" 2>"$work/err" &
-pid=$!
-wait_for_window "Kestravon Main Window" || fail "kill -9: no canvas"
-xdotool windowfocus --sync "$(window_id "Kestravon Main Window")" key --delay 150 Down Right Right Right 2>/dev/null
-sleep 2.5
+start_canvas "kill -9" "$work/err" "$program" --record "$work/record.csv" --timing "$work/timing.csv" && focus_canvas
+xdotool key --delay 150 Down Right Right Right
+# Two more flushes of the timing rows, a second apart: the program has run
+# a second past the keys (the changes are never waited for: they must be
+# in the file at once).
+for _ in 1 2; do
+  wait_for_rows "kill -9" "$work/timing.csv" $(($(count_rows "$work/timing.csv") + 1)) 10 || break
+done
 kill -KILL $pid
 wait_pid $pid 5
 expect_status "kill -9" 137

@@ -14,31 +14,15 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
 program=$1
 probe=$2
-work=$(mktemp -d)
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
-cleanup() {
-  stop_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-start_xvfb 1024x768x24 || exit 1
-
-rows() { grep -c '^[0-9]' "$1" 2>/dev/null; }  # the settings, not the column names
-has_rows() { [ "$(rows "$1")" -ge "$2" ]; }
+e2e_begin
+e2e_xvfb 1024x768x24
 
 # start_session WHAT FILE OPTIONS...: starts the program on a session and
 # gives its canvas the focus (no window manager does); sets pid.
 start_session() {
   local what=$1 file=$2
   shift 2
-  "$program" --results "$file" "$@" 2>"$work/err" &
-  pid=$!
-  if wait_for_window "Kestravon Main Window"; then
-    xdotool windowfocus --sync "$(window_id "Kestravon Main Window")" 2>/dev/null
-  else
-    fail "$what: no canvas window: $(cat "$work/err")"
-  fi
+  start_canvas "$what" "$work/err" "$program" --results "$file" "$@" && focus_canvas
 }
 
 # adjust_and_accept WHAT FILE N: once the trial shows its bars, Left, Left,
@@ -49,7 +33,7 @@ adjust_and_accept() {
     pass "$1: the console is hidden" || fail "$1: something drawn where the console would be"
   xdotool key --delay 150 Left Left Right Return
   eventually 5 has_rows "$2" "$3" && pass "$1: written the moment it was accepted" ||
-    fail "$1: $(rows "$2") settings in the file"
+    fail "$1: $(count_rows "$2") settings in the file"
 }
 
 # --- three trials to the end -------------------------------------------------------
@@ -85,7 +69,7 @@ adjust_and_accept "kill -9, trial 1" "$work/s2.csv" 1
 adjust_and_accept "kill -9, trial 2" "$work/s2.csv" 2
 kill -9 $pid
 wait_pid $pid 5
-[ "$(rows "$work/s2.csv")" = 2 ] && [ "$(tail -c 1 "$work/s2.csv" | od -An -c | tr -d ' ')" = '\n' ] &&
+[ "$(count_rows "$work/s2.csv")" = 2 ] && [ "$(tail -c 1 "$work/s2.csv" | od -An -c | tr -d ' ')" = '\n' ] &&
   pass "kill -9: both accepted settings kept, in whole rows" || fail "kill -9: $(cat "$work/s2.csv")"
 
 # --- Escape in the middle ----------------------------------------------------------

@@ -22,11 +22,10 @@ program=$1
 faulty=$2
 gamma=$3
 cursor=$4
-work=$(mktemp -d)
+e2e_begin
 # In a sanitizer build the crash must reach the program's own handler, as
 # in the shipped build, rather than the sanitizer's report and exit 1.
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0:handle_segv=0:handle_sigbus=0:handle_sigfpe=0"
-trap 'stop_xorg; rm -rf "$work"' EXIT
+export ASAN_OPTIONS="$ASAN_OPTIONS:handle_segv=0:handle_sigbus=0:handle_sigfpe=0"
 
 # ramp [SCREEN]: "entries crc middle" of the screen's RandR ramp.
 ramp() { DISPLAY="${base}.${1:-0}" "$gamma" randr | cut -d' ' -f1-3; }
@@ -50,10 +49,7 @@ expect_inverse() {
   fi
 }
 
-if ! start_xorg_dummy "$here/dummy_two_screens.conf" "$work/xorg2.log"; then
-  echo "SKIPPED: Xorg with the dummy driver cannot run here (scripts/setup.sh installs it; it needs root)"
-  exit 0
-fi
+xorg_dummy_or_skip dummy_two_screens.conf
 base=${DISPLAY%.*}
 
 # --- two screens: --screen 1 ---------------------------------------------------------
@@ -129,8 +125,7 @@ expect_mode_switched "ramp reset" 15
 expect_inverse "ramp reset: before"
 # Once the stimulus runs (its rows reach the file after a second): a table
 # changed during the canvas's opening is a table that did not stay loaded.
-has_rows() { grep -q '^[0-9]' "$work/reset.csv" 2>/dev/null; }
-eventually 15 has_rows || fail "ramp reset: no frames"
+wait_for_rows "ramp reset" "$work/reset.csv" 1 15
 output=$(xrandr --current | awk '/ connected/ {print $1; exit}')
 xrandr --output "$output" --gamma 1:1:1
 expect_inverse "ramp reset: loaded again"
@@ -146,10 +141,7 @@ expect_ramp "ramp reset: after" "$own"
 pid=$!
 expect_mode_switched "crash" 15
 expect_inverse "crash: at the fault"
-for _ in $(seq 100); do
-  case "$(ps -o stat= -p $pid 2>/dev/null)" in T*) break ;; esac
-  sleep 0.1
-done
+wait_stopped $pid || fail "crash: never reached the fault: $(cat "$work/err")"
 kill -CONT $pid 2>/dev/null
 wait_pid $pid 10
 expect_status "crash" 139

@@ -13,6 +13,9 @@ wine_setup() {
   rm -rf "$WINEPREFIX"
 }
 
+# wine_stop: ends every Wine process of the prefix.
+wine_stop() { "$wineserver" -k 2>/dev/null; }
+
 # wine_prepare: boots the prefix on $DISPLAY for unattended runs: windows
 # not managed by a window manager (otherwise Wine waits 2 s on each
 # destroyed window and message box), and a crash ends the process instead

@@ -37,17 +37,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$1
 gamma=$2
 cursor=$3
-work=$(mktemp -d)
 
 # shellcheck source=tests/e2e/wine.sh
 . "$here/wine.sh"
 wine_setup "$build/wineprefix-exit"
-trap '"$wineserver" -k 2>/dev/null; stop_xorg; rm -rf "$work"' EXIT
-
-if ! start_xorg_dummy "$here/dummy.conf" "$work/xorg.log"; then
-  echo "SKIPPED: Xorg with the dummy driver cannot run here (scripts/setup.sh installs it; it needs root)"
-  exit 0
-fi
+cleanup() { wine_stop; }
+e2e_begin
+xorg_dummy_or_skip dummy.conf
 expect_screen "desktop" 1280x1024
 [ "$("$cursor" focus)" = PointerRoot ] && pass "desktop: focus PointerRoot" || fail "desktop: focus $("$cursor" focus)"
 
@@ -82,15 +78,12 @@ fault_switched() {
 pid=$!
 expect_mode_switched "Escape" 20
 expect_square_root "Escape: during the run"
-wait_for_window "Kestravon Main Window"
-canvas=$(window_id "Kestravon Main Window")
 # No window manager and no one setting the focus, as on a lab computer:
 # with the focus at PointerRoot the keys go to the canvas under the pointer.
-[ -n "$canvas" ] && xdotool mousemove 512 384
+wait_for_canvas "Escape" && xdotool mousemove 512 384
 # Another program resets the ramp mid-run (once the stimulus runs: its rows
 # reach the file after a second): loaded again within a second.
-has_rows() { grep -q '^[0-9]' "$work/timing.csv" 2>/dev/null; }
-eventually 15 has_rows || fail "ramp reset: no frames"
+wait_for_rows "ramp reset" "$work/timing.csv" 1 15
 xgamma -gamma 1.0 2>/dev/null
 [ "$("$gamma" vidmode)" = "$own" ] && pass "ramp reset by another program" || fail "xgamma did not reset the ramp"
 expect_square_root "ramp reset: loaded again"
@@ -147,12 +140,12 @@ expect_own_ramp "Ctrl-C: after"
 "$wine" "$build/stimulus/stimulus.exe" --gamma 2.0 2>"$work/err" &
 pid=$!
 expect_mode_switched "SIGTERM" 20
-sleep 0.5
+wait_for_canvas "SIGTERM"
 kill -s TERM $pid
 wait_pid $pid 10
 expect_status "SIGTERM" 143
 echo "note: after SIGTERM the screen is at $(screen_size) (the program cannot see SIGTERM under Wine)"
-"$wineserver" -k 2>/dev/null
+wine_stop
 echo "note: after SIGTERM and the end of Wine, the ramp is $("$gamma" vidmode) (the original: $own)"
 
 echo "$failures failed"

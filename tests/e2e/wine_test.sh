@@ -11,14 +11,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
 build=$1
 probe=$2
-work=$(mktemp -d)
 
 # shellcheck source=tests/e2e/wine.sh
 . "$here/wine.sh"
 wine_setup "$build/wineprefix"
-trap '"$wineserver" -k 2>/dev/null; stop_xvfb; rm -rf "$work"' EXIT
-
-start_xvfb 1024x768x24 || exit 1
+cleanup() { wine_stop; }
+e2e_begin
+e2e_xvfb 1024x768x24
 wine_prepare
 
 "$wine" "$build/tests/unit_tests.exe" >"$work/unit.log" 2>&1
@@ -32,11 +31,11 @@ check_stimulus_session $!
 # Xvfb has no retrace and Wine's swaps do not wait: the test swaps find it
 # out and the program paces its swaps itself. --priority is taken and the
 # header states the priority class obtained.
-"$wine" "$build/stimulus/stimulus.exe" --priority realtime --timing "$work/timing.csv" 2>"$work/stderr" &
-pid=$!
-if wait_for_window "Kestravon Main Window"; then
-  xdotool windowfocus --sync "$(window_id "Kestravon Main Window")" 2>/dev/null
-  sleep 5
+if start_canvas "--priority realtime" "$work/stderr" \
+  "$wine" "$build/stimulus/stimulus.exe" --priority realtime --timing "$work/timing.csv"; then
+  focus_canvas
+  # Five seconds of frames for the mean interval below.
+  wait_for_rows "--priority realtime" "$work/timing.csv" 300 30
   xdotool key Escape
 fi
 wait_pid $pid 10
@@ -63,10 +62,10 @@ dismiss_notification $!
 expect_status "no standard error, --recrod" 2
 [ "$BOX" = 1 ] && pass "no standard error: the refusal shown in the notification box" ||
   fail "no standard error: the refusal went unsaid"
-"$wineserver" -k 2>/dev/null
+wine_stop
 stop_xvfb
 
-start_xvfb 1280x1024x24 || exit 1
+e2e_xvfb 1280x1024x24
 "$wine" "$build/stimulus/stimulus.exe" 2>"$work/stderr" &
 dismiss_notification $!
 expect_status "wrong display size" 15
