@@ -143,7 +143,13 @@ busy=$!
 SHOT="$work/onecore.png" run_for 4 taskset -c 0 "$program" --priority realtime --timing "$work/onecore.csv"
 expect_status "one core, a busy process: Escape" 128
 mean=$(mean_interval "$work/onecore.csv")
-awk -v m="$mean" 'BEGIN { exit !(m > 15.83 && m < 17.50) }' && pass "one core: frames paced, mean interval $mean ms" ||
+# A sanitizer build's frames cost several times more on the one core, and
+# its memory cannot be locked (page faults): there a few late frames are
+# allowed for; that the swaps are paced, never early, is what is checked.
+over=17.50
+[ -z "${KESTRAVON_SANITIZED:-}" ] || over=20.00
+awk -v m="$mean" -v over="$over" 'BEGIN { exit !(m > 15.83 && m < over) }' &&
+  pass "one core: frames paced, mean interval $mean ms" ||
   fail "one core: mean interval ${mean:-none} ms; $(tail -3 "$work/onecore.csv" | tr '\n' ' ')"
 [ "$("$probe" "$work/onecore.png" count FFFFFF 510 382 514 386)" = 25 ] && pass "one core: the X server still draws" ||
   fail "one core: no fixation mark on the screen"
