@@ -26,20 +26,6 @@ set(KESTRAVON_MAINTAINER "Kestravon Developers <developers@kestravon.org>"
 set(kestravon_program_package kestravon-stimulus)
 set(kestravon_dev_package libkestravon-dev)
 
-# The program's own name on a system is kestravon-stimulus (a bare
-# `stimulus` in /usr/bin would say nothing of what it is).
-if(TARGET stimulus)
-  install(PROGRAMS $<TARGET_FILE:stimulus> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME kestravon-stimulus
-          COMPONENT program)
-  if(NOT WIN32)
-    file(READ ${PROJECT_SOURCE_DIR}/stimulus/kestravon-stimulus.1 manual)
-    file(WRITE ${PROJECT_BINARY_DIR}/package/kestravon-stimulus.1 "${manual}")
-    kestravon_gzip(${PROJECT_BINARY_DIR}/package/kestravon-stimulus.1)
-    install(FILES ${PROJECT_BINARY_DIR}/package/kestravon-stimulus.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
-            COMPONENT program)
-  endif()
-endif()
-
 # The exported targets, and the archives behind them (installed, but no
 # targets of the package: the exported ones name them by file).
 set(kestravon_exported kestravon)
@@ -54,6 +40,40 @@ foreach(backend sdl2 win32)
     list(APPEND kestravon_archives kestravon_platform_${backend})
   endif()
 endforeach()
+
+# Before anything is written: every file to install is built. A build of
+# the program alone (make run) lacks the archives; installing it would stop
+# halfway and leave half a prefix behind, so it stops here, saying what to do.
+set(kestravon_built)
+foreach(target stimulus ${kestravon_exported} ${kestravon_archives})
+  if(TARGET ${target})
+    get_target_property(type ${target} TYPE)
+    if(NOT type STREQUAL "INTERFACE_LIBRARY")
+      list(APPEND kestravon_built "$<TARGET_FILE:${target}>")
+    endif()
+  endif()
+endforeach()
+install(CODE "foreach(file ${kestravon_built})
+  if(NOT EXISTS \"\${file}\")
+    get_filename_component(name \"\${file}\" NAME)
+    message(FATAL_ERROR \"Kestravon: \${name} is not built, so nothing was installed; build everything first: cmake --build ${PROJECT_BINARY_DIR}\")
+  endif()
+endforeach()" ALL_COMPONENTS)
+
+# The program's own name on a system is kestravon-stimulus (a bare
+# `stimulus` in /usr/bin would say nothing of what it is).
+if(TARGET stimulus)
+  install(PROGRAMS $<TARGET_FILE:stimulus> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME kestravon-stimulus
+          COMPONENT program)
+  if(NOT WIN32)
+    file(READ ${PROJECT_SOURCE_DIR}/stimulus/kestravon-stimulus.1 manual)
+    file(WRITE ${PROJECT_BINARY_DIR}/package/kestravon-stimulus.1 "${manual}")
+    kestravon_gzip(${PROJECT_BINARY_DIR}/package/kestravon-stimulus.1)
+    install(FILES ${PROJECT_BINARY_DIR}/package/kestravon-stimulus.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+            COMPONENT program)
+  endif()
+endif()
+
 install(TARGETS ${kestravon_exported} EXPORT KestravonTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})

@@ -20,6 +20,7 @@
 #include "library/canvas/canvas.h"
 #include "library/shell/session_record.h"
 #include "library/shell/startup.h"
+#include "tests/support/file_faults.h"
 #include "tests/support/headless_fixture.h"
 
 namespace Kestravon {
@@ -221,9 +222,9 @@ class SubjectDisplayTest : public testing::HeadlessTest {
   void SetUp() override {
     testing::HeadlessTest::SetUp();
     whileOpen = nullptr;
-    char pattern[] = "/tmp/kestravon-display-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
+    // A death test's child runs SetUp again and ends before TearDown: it
+    // takes its parent's folder, which the parent removes.
+    folder_ = testing::deathTestFolder("kestravon-display");
   }
   void TearDown() override {
     SessionRecord::discard();

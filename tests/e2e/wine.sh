@@ -2,15 +2,19 @@
 # Wine for the end-to-end tests of the Windows build.
 
 # wine_setup PREFIX: sets wine and wineserver, and a fresh WINEPREFIX at
-# PREFIX for this run, with no debug chatter and no offer to install Mono
-# or Gecko.
+# PREFIX for this run, with no debug chatter, no offer to install Mono or
+# Gecko, and no menu entries or file associations made in the user's home
+# (winemenubuilder off). The server's folder goes beside the prefix
+# (TMPDIR), not into /tmp, where a server that was killed leaves it.
 wine_setup() {
   wine=$(command -v wine || command -v wine64 || echo /usr/lib/wine/wine64)
   wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
   export WINEPREFIX=$1
   export WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree,mshtml="
-  rm -rf "$WINEPREFIX"
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  rm -rf "$WINEPREFIX" "$WINEPREFIX-tmp"
+  mkdir -p "$WINEPREFIX-tmp"
+  export TMPDIR=$WINEPREFIX-tmp
 }
 
 # wine_stop: ends every Wine process of the prefix.
