@@ -10,6 +10,7 @@
 #include <ctime>
 #include <vector>
 
+#include "library/base/clock.h"
 #include "library/base/command_line.h"
 #include "library/base/comment_text.h"
 #include "library/base/keyboard.h"
@@ -69,11 +70,7 @@ Adjustment& adjustment() {
 volatile std::sig_atomic_t writingRow = 0;
 volatile std::sig_atomic_t endedAbruptly = 0;
 
-std::int64_t now() {
-  std::int64_t count = 0;
-  platform::queryPerformanceCounter(count);
-  return count;
-}
+std::int64_t now() { return Clock().count; }
 
 void exitHandler() { AdjustmentSession::finish(); }
 
