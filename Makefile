@@ -48,9 +48,14 @@ test-sanitize: build-sanitize
 	@./scripts/skip_report.sh $(BUILD_SANITIZE)
 
 # The two Debian packages in $(BUILD): kestravon-stimulus (the program) and
-# libkestravon-dev (libraries, headers, CMake package, pkg-config files).
+# libkestravon-dev (libraries, headers, CMake package, pkg-config files);
+# and, where the Windows program is cross-built, its installer (.msi) and
+# a zip of it.
 package: build
 	cd $(BUILD) && cpack -G DEB
+	@if grep -q '^KESTRAVON_WINDOWS:BOOL=ON' $(BUILD)/CMakeCache.txt; then \
+	  cmake --build $(BUILD) --target windows_package >/dev/null && ls $(BUILD)/kestravon-stimulus-*.msi $(BUILD)/kestravon-stimulus-*.zip; \
+	else echo "No Windows installer: the Windows program is not cross-built here (no mingw-w64)."; fi
 
 # Frame-cost and pacing figures (bench/README.md); best on an idle machine.
 bench: build

@@ -12,7 +12,7 @@ packages=(
   libgl-dev libopengl-dev libegl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libpng-dev
   xvfb xdotool imagemagick xfonts-base x11-utils gnuplot-nox
-  g++-mingw-w64-x86-64-posix wine64
+  g++-mingw-w64-x86-64-posix wine64 msitools wixl
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils libx11-dev libxfixes-dev libxtst-dev
   libxrandr-dev weston xwayland
   clang-format clang-tidy shellcheck
