@@ -9,10 +9,14 @@
 set -u
 [ $# -gt 0 ] || { echo "usage: scripts/leftovers.sh COMMAND [ARGS...]" >&2; exit 2; }
 checkout=$(cd "$(dirname "$0")/.." && pwd)
+# What the tests could leave: an entry of /tmp itself (a folder of mktemp,
+# a server's folder), anything in the home folder.
 listing() {
-  find /tmp "$HOME" -xdev -mindepth 1 -maxdepth 4 \
-    \( -path "$checkout" -o -path /tmp/.X11-unix -o -path "$HOME/.cache/mesa_shader_cache" \) -prune -o -print 2>/dev/null |
-    sort
+  {
+    find /tmp -mindepth 1 -maxdepth 1 ! -path /tmp/.X11-unix
+    find "$HOME" -xdev -mindepth 1 -maxdepth 4 \
+      \( -path "$checkout" -o -path "$HOME/.cache/mesa_shader_cache" \) -prune -o -print
+  } 2>/dev/null | sort
 }
 before=$(mktemp)
 listing >"$before"
