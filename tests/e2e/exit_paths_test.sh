@@ -119,6 +119,9 @@ expect_desktop "destroyed canvas"
 pid=$!
 expect_switched "unmapped canvas"
 wait_for_canvas "unmapped canvas"
+# Frames presented first (a sanitizer build can take seconds to its first
+# one), so that the end has a record to close.
+wait_for_rows "unmapped canvas" "$work/unmapped.csv" 2 30
 xdotool windowunmap "$(window_id "Kestravon Main Window")"
 wait_pid $pid 10
 expect_status "unmapped canvas" 15
