@@ -24,7 +24,10 @@
 #   <!-- check: skip: REASON -->
 #       not run here, for the reason given (said in the report).
 #
-# and an output block (``` without a language) may be checked against
+# (The ```bat blocks for a Windows command prompt are run as written under
+# Wine by the installer's test, tests/e2e/wine_installer_test.sh.)
+#
+# An output block (``` without a language) may be checked against
 # what the last command made:
 #
 #   <!-- check: shows FILE -->  or  <!-- check: shows stderr -->

@@ -4,7 +4,8 @@
 # puts the program, its README and licence in Program Files\Kestravon and
 # one entry in the Start menu; the installed program shows the stimulus,
 # writes a --record file and ends with 128 on Escape, also when started
-# from the Start-menu entry; a silent uninstall leaves nothing of it in
+# from the Start-menu entry, and from the README's command-prompt and
+# batch-file blocks as written; a silent uninstall leaves nothing of it in
 # Program Files, the Start menu or the registry. The zip holds the same
 # program.
 #   wine_installer_test.sh MSI ZIP PNG_PROBE
@@ -84,6 +85,38 @@ if [ -n "$entry" ]; then
   fi
 fi
 wine_stop
+
+# The README's two ways of running it with options, as written there: a
+# command prompt with start /wait, and a batch file. (Documents is a
+# folder of the prefix here: Wine links it to the home folder.)
+readme=$here/../../README.md
+bat_block() { awk -v text="$1" '/^```bat/ { block = ""; inside = 1; next }
+  /^```/ && inside { inside = 0; if (index(block, text)) printf "%s", block; next }
+  inside { block = block $0 "\r\n" }' "$readme"; }
+documents="$drive/users/$(id -un)/Documents"
+rm -f "$documents"
+mkdir -p "$documents" "$work/session"
+bat_block "start /wait" >"$work/command-prompt.bat"
+bat_block "@echo off" >"$work/session/s1.bat"
+for way in command-prompt.bat session/s1.bat; do
+  out=$work/${way//\//-}.out
+  (cd "$work" && echo | "$wine" cmd /c "$way" >"$out" 2>&1) &
+  starter=$!
+  if wait_for_window "Kestravon Main Window"; then
+    wait_for_stimulus "README, $way" && focus_canvas && xdotool key Escape
+  else
+    fail "README, $way: no canvas: $(cat "$out")"
+  fi
+  wait_pid $starter 20
+done
+tr -d '\r' <"$work/session-s1.bat.out" | grep -q "^The program ended with status 128; its messages are in s1-messages.txt.$" &&
+  grep -q "^Kestravon: [0-9]* frames presented" "$work/session/s1-messages.txt" &&
+  [ -s "$work/session/s1-timing.csv" ] && pass "README batch file: status 128 said, messages and files beside it" ||
+  fail "README batch file: $(cat "$work/session-s1.bat.out" "$work/session/s1-messages.txt" 2>&1)"
+wine_stop
+[ "$(tr -d '\r' <"$work/command-prompt.bat.out" | grep -v '^ *$' | tail -1)" = 128 ] && [ -s "$documents/s1-record.csv" ] &&
+  [ -s "$documents/s1-timing.csv" ] && pass "README command prompt: status 128 echoed, the files in Documents" ||
+  fail "README command prompt: $(cat "$work/command-prompt.bat.out"; ls "$documents")"
 
 "$wine" msiexec /x "$windows_msi" /qn
 STATUS=$?
