@@ -64,26 +64,28 @@ option() { tr ';' '\n' <<<"$2" | sed -n "s/^ *$1 //p" | head -1; }
 
 # The display every block runs on.
 start_xvfb 1024x768x24 || { echo "Xvfb did not start"; exit 2; }
-screen=$DISPLAY
 
-# run_program BLOCK CHECK: the block in the background; keys to its window.
+# canvas_on DISPLAY: the program's window is shown there.
+canvas_on() { DISPLAY=$1 xdotool search --onlyvisible --name "Kestravon Main Window" >/dev/null 2>&1; }
+
+# run_program BLOCK CHECK WINDOW_DISPLAY: the block in the background; keys
+# to its window on that display.
 run_program() {
-  local block=$1 check=$2 keys status expected window=${3:-:}
+  local block=$1 check=$2 keys status expected
   keys=$(option keys "$check")
   expected=$(option status "$check")
   bash "$block" >"$work/stdout" 2>"$work/stderr" &
   local pid=$!
   # make run builds first: the window can take minutes.
   for _ in $(seq 3000); do
-    DISPLAY=$window xdotool search --onlyvisible --name "Kestravon Main Window" >/dev/null 2>&1 && break
+    canvas_on "$3" && break
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
   done
-  if DISPLAY=$window xdotool search --onlyvisible --name "Kestravon Main Window" >/dev/null 2>&1; then
+  if canvas_on "$3"; then
     sleep 1  # the stimulus running a moment, as a person sees it
     for key in ${keys:-Escape}; do
-      DISPLAY=$window xdotool windowfocus --sync "$(DISPLAY=$window window_id "Kestravon Main Window")" key "$key" \
-        2>/dev/null
+      DISPLAY=$3 xdotool windowfocus --sync "$(DISPLAY=$3 window_id "Kestravon Main Window")" key "$key" 2>/dev/null
       sleep 1  # a person's pace (and longer than a session's gap)
     done
   else
@@ -151,7 +153,7 @@ while IFS=$'\t' read -r n line lang check; do
         fail "could not build $target: $(tail -20 "$work/needs.log")"
         continue
       fi
-      DISPLAY=$screen bash "$block" >"$work/stdout" 2>"$work/stderr"
+      bash "$block" >"$work/stdout" 2>"$work/stderr"
       status=$?
       expected=$(option status "$check")
       [ "$status" = "${expected:-0}" ] && pass "status $status" ||
@@ -164,7 +166,7 @@ while IFS=$'\t' read -r n line lang check; do
       made=$(option makes "$check")
       [ -z "$made" ] || { [ -s "$made" ] && pass "made $made" || fail "did not make $made"; }
       ;;
-    program) DISPLAY=$screen run_program "$block" "$check" "$screen" ;;
+    program) run_program "$block" "$check" "$DISPLAY" ;;
     "own display") run_program "$block" "$check" :5; pkill -f 'Xvfb :5 ' ;;
     box)
       stop_xvfb
@@ -181,7 +183,6 @@ while IFS=$'\t' read -r n line lang check; do
       [ "$status" = 15 ] && pass "the box answered: the program ended with 15" || fail "program status $status, expected 15"
       stop_xvfb
       start_xvfb 1024x768x24 || exit 2
-      screen=$DISPLAY
       ;;
     skip:*) echo "skipped: ${check#skip: }" ;;
     *) fail "no <!-- check: ... --> line before this block" ;;
